@@ -1,0 +1,22 @@
+// types.h -- fixed-width types and helpers shared by the core and the shell
+#pragma once
+
+#include <stdint.h>
+
+typedef uint8_t u8;
+typedef uint32_t u32;
+typedef int32_t i32;
+
+// Element count of a real array; a pointer does not compile, so sizeof(char*)
+// can never pass for a capacity.
+template <typename T, u32 N>
+char (&dimofHelper(T (&)[N]))[N];
+#define dimof(array) ((u32)sizeof(dimofHelper(array)))
+
+// Windows' calling convention for every function that crosses the module edge;
+// natively (64-bit test builds) there is only one convention.
+#if defined(_WIN32) && !defined(_WIN64)
+#define NT_STDCALL __attribute__((stdcall))
+#else
+#define NT_STDCALL
+#endif

@@ -1,0 +1,52 @@
+// host.cpp -- the outgoing buffer and the five requests to the host
+#include "host.h"
+
+HostFun g_hostFun;
+
+static u8 g_outgoing[kOutFrameSize];
+
+const u8 *frame(const u8 *payload, u32 n)
+{
+    return frameMessage(g_outgoing, sizeof(g_outgoing), payload, n) ? g_outgoing : NULL;
+}
+
+const u8 *request(const u8 *payload, u32 n)
+{
+    const u8 *message = frame(payload, n);
+    if (!message || !g_hostFun) return NULL;
+    return g_hostFun(message);
+}
+
+u32 addButton(u32 buttonFunction, u32 icon, const char *hint)
+{
+    u8 block[kAddButtonBlock];
+    const u8 *answer = request(block, layoutAddButton(block, buttonFunction, icon, hint));
+    return answer ? getLe32(answer + kAddButtonHandleAt) : 0;
+}
+
+void removeButton(u32 handle)
+{
+    u8 block[kRemoveButtonBlock];
+    request(block, layoutRemoveButton(block, handle));
+}
+
+bool queryContact(u32 *contact)
+{
+    u8 block[kQueryContactBlock];
+    const u8 *answer = request(block, layoutQueryContact(block));
+    if (!answer) return false;
+    *contact = getLe32(answer + kQueryContactAt);
+    return true;
+}
+
+const u8 *sendMessage(u32 contact, const char *text)
+{
+    u8 block[kSendMessageBlock];
+    return request(block, layoutSendMessage(block, contact, text));
+}
+
+const u8 *appendInput(const char *text)
+{
+    u8 block[kAppendInputBlock];
+    return request(block, layoutAppendInput(block, text));
+}

@@ -1,0 +1,89 @@
+#!/bin/bash
+# run.sh -- every command of the project; each installs what it needs first (Debian, as root).
+#   ./run.sh demo        build nowtune.dll and show its answers in the stand-in host under Wine
+#   ./run.sh test        build natively and for Windows, run every test (ctest)
+#   ./run.sh bench       run the benchmarks (native core, and the whole event under Wine)
+#   ./run.sh fuzz [SEC]  run each fuzz target for SEC seconds (default 60)
+#   ./run.sh screenshot  render the settings dialog and the about box to PNG under Xvfb
+#   ./run.sh release     build the user's download: nowtune.dll and its README in a zip
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=$here/build
+jobs=$(nproc 2>/dev/null || echo 2)
+
+need_packages() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -q >/dev/null
+    apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Wine runs with the ANSI code page 1251 (Russian) and, for one test, 1252 (English).
+need_locales() {
+    need_packages locales
+    local wanted=(ru_RU.UTF-8 en_US.UTF-8) changed=
+    for l in "${wanted[@]}"; do
+        if ! locale -a 2>/dev/null | grep -qi "^${l%%.*}.utf-\?8$"; then
+            sed -i "s/^# *\($l UTF-8\)/\1/" /etc/locale.gen
+            grep -q "^$l UTF-8" /etc/locale.gen || echo "$l UTF-8" >>/etc/locale.gen
+            changed=1
+        fi
+    done
+    [ -z "$changed" ] || locale-gen >/dev/null
+}
+
+setup_windows() {
+    need_packages cmake g++-mingw-w64-i686 wine wine32:i386 ca-certificates
+    need_locales
+}
+
+setup_native() {
+    need_packages cmake clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
+}
+
+build_windows() {
+    cmake -S "$here" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
+        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    cmake --build "$build/win" -j "$jobs"
+}
+
+build_native() {
+    CC=clang CXX=clang++ cmake -S "$here" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DWIN_BUILD_DIR="$build/win" >/dev/null
+    cmake --build "$build/native" -j "$jobs"
+}
+
+wine_run() {
+    "$here/tools/wine.sh" start
+    local rc=0
+    "$here/tools/wine.sh" run "$@" || rc=$?
+    "$here/tools/wine.sh" stop
+    return $rc
+}
+
+case "${1:-}" in
+demo)
+    setup_windows
+    build_windows
+    echo
+    wine_run "$build/win/bin/nthost.exe"
+    ;;
+test)
+    setup_windows
+    setup_native
+    build_windows
+    build_native
+    cd "$build/native"
+    ctest --output-on-failure -j "$jobs"
+    ;;
+*)
+    sed -n '2,9p' "$0" | sed 's/^# \?//'
+    exit 2
+    ;;
+esac

@@ -1,0 +1,114 @@
+// dialog.cpp -- the settings dialog, built in memory each time it opens, and the about box
+#include "settings.h"
+#include "dlgtemplate.h"
+#include "texts.h"
+#include "../button/button.h"
+#include "../host/host.h"
+
+// The built-in texts are Windows-1251 whatever the system's ANSI code page, so
+// they are converted from 1251 itself and the dialog runs on the wide calls.
+const UINT kTextCodePage = 1251;
+const u32 kTemplateUnitsCap = 512;
+const u32 kAboutUnitsCap = 1024;
+const u32 kCaptionUnitsCap = 32;
+const int kTemplateReadSize = kTemplateEditChars + 1;
+
+static HWND g_dialog;
+
+// Converts a 1251 text into units (cap units); returns the units written,
+// the zero included, or 0 when it does not fit.
+static u32 wideFrom1251(const char *text, WCHAR *units, u32 cap)
+{
+    const int n = MultiByteToWideChar(kTextCodePage, MB_PRECOMPOSED, text, -1, units, (int)cap);
+    return n > 0 ? (u32)n : 0;
+}
+
+static void enableTemplateControls(HWND dialog, bool enable)
+{
+    const int ids[] = {kIdTemplateEdit, kIdSendAtOnce, kIdAppend};
+    for (int id : ids)
+        EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
+static void initDialog(HWND dialog)
+{
+    g_dialog = dialog;
+    if (buttonWanted(&g_settings))
+        CheckDlgButton(dialog, kIdShowButton, BST_CHECKED);
+    else
+        enableTemplateControls(dialog, false);
+    CheckRadioButton(dialog, kIdSendAtOnce, kIdAppend, sendMode(&g_settings) == kSendAtOnce ? kIdSendAtOnce : kIdAppend);
+    char text[kTemplateField];
+    templateText(&g_settings, text, sizeof(text));
+    SetDlgItemTextA(dialog, kIdTemplateEdit, text);
+}
+
+static void showAbout()
+{
+    static WCHAR about[kAboutUnitsCap];
+    WCHAR caption[kCaptionUnitsCap];
+    if (!wideFrom1251(kAboutText, about, dimof(about)) || !wideFrom1251(kPluginName, caption, dimof(caption))) return;
+    MessageBoxW(NULL, about, caption, MB_OK | MB_ICONINFORMATION);
+}
+
+static void applySettings(HWND dialog)
+{
+    const bool ticked = IsDlgButtonChecked(dialog, kIdShowButton) == BST_CHECKED;
+    const ButtonChange change = buttonChangeOnOk(&g_settings, ticked);
+    if (change == buttonAdd) addChatButton();
+    if (change == buttonRemove) removeChatButton();
+    setButtonFlag(&g_settings, ticked);
+    setSendMode(&g_settings, IsDlgButtonChecked(dialog, kIdSendAtOnce) == BST_CHECKED ? kSendAtOnce : kAppendToInput);
+    char text[kTemplateReadSize];
+    if (!GetDlgItemTextA(dialog, kIdTemplateEdit, text, kTemplateReadSize)) text[0] = 0;
+    setTemplate(&g_settings, text);
+    writeSettings();
+}
+
+static INT_PTR CALLBACK settingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        initDialog(dialog);
+        break;
+    case WM_CLOSE:
+        // The system would turn the close box into IDCANCEL, which the dialog ignores.
+        EndDialog(dialog, 0);
+        break;
+    case WM_COMMAND:
+        // The whole parameter is compared, so only a click (notification 0) counts.
+        if (wParam == kIdShowButton)
+            enableTemplateControls(dialog, IsDlgButtonChecked(dialog, kIdShowButton) == BST_CHECKED);
+        else if (wParam == kIdAbout)
+            showAbout();
+        else if (wParam == kIdCancel)
+            EndDialog(dialog, 0);
+        else if (wParam == kIdOk) {
+            applySettings(dialog);
+            EndDialog(dialog, 0);
+        }
+        break;
+    }
+    // Never claims a message, so the system focuses no control when the dialog opens.
+    return 0;
+}
+
+void runSettingsDialog()
+{
+    WCHAR units[kTemplateUnitsCap];
+    Utf16Text texts[templateTextCount];
+    u32 used = 0;
+    for (u32 i = 0; i < templateTextCount; i++) {
+        const u32 n = wideFrom1251(templateAnsiText(i), units + used, kTemplateUnitsCap - used);
+        if (!n) return;
+        texts[i].units = (const u16 *)(units + used);
+        texts[i].count = n;
+        used += n;
+    }
+    HGLOBAL block = GlobalAlloc(GPTR, kDialogBlockSize);
+    if (!block) return;
+    if (buildDialogTemplate((u8 *)block, kDialogBlockSize, texts, templateTextCount))
+        DialogBoxIndirectParamW(g_hostModule, (LPCDLGTEMPLATEW)block, NULL, settingsProc, 0);
+    GlobalFree(block);
+    g_dialog = NULL;
+}

@@ -1,0 +1,46 @@
+// file.cpp -- reading the settings file, and saving it without ever losing the old one
+#include "settings.h"
+#include "../text/text.h"
+
+#include <windows.h>
+
+// The temporary file takes the settings file's place in one step, so a failed
+// save leaves the old settings as they were. Same length as the ".dat" name.
+const char kTempExtension[] = "tmp";
+
+Settings g_settings;
+char g_settingsPath[kSettingsPathCap];
+bool g_settingsPathOk;
+
+void readSettings()
+{
+    if (!g_settingsPathOk) return;
+    HANDLE file = CreateFileA(g_settingsPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return;
+    u8 bytes[kSettingsSize];
+    u32 total = 0;
+    DWORD got = 0;
+    while (total < kSettingsSize && ReadFile(file, bytes + total, kSettingsSize - total, &got, NULL) && got)
+        total += got;
+    CloseHandle(file);
+    parseSettings(&g_settings, bytes, total);
+}
+
+bool writeSettings()
+{
+    if (!g_settingsPathOk) return false;
+    char tempPath[kSettingsPathCap];
+    const u32 n = copyText(tempPath, sizeof(tempPath), g_settingsPath, cutBytes);
+    copyMemory(tempPath + n - (sizeof(kTempExtension) - 1), kTempExtension, sizeof(kTempExtension) - 1);
+
+    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool complete = WriteFile(file, g_settings.bytes, kSettingsSize, &written, NULL) &&
+                          written == kSettingsSize && FlushFileBuffers(file);
+    CloseHandle(file);
+    if (complete && MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileA(tempPath);
+    return false;
+}

@@ -1,0 +1,15 @@
+// settings.h -- the module-wide settings record, its file and the settings dialog
+#pragma once
+
+#include "record.h"
+#include "../host/wire.h"
+
+extern Settings g_settings;
+extern char g_settingsPath[kSettingsPathCap];
+// False when the host's folder was too long for the path: no file is touched.
+extern bool g_settingsPathOk;
+
+void readSettings();
+// True when the new file replaced the old one; otherwise the old one is intact.
+bool writeSettings();
+void runSettingsDialog();

@@ -1,0 +1,164 @@
+// text.cpp -- byte-string routines shared by the status text and the chat button
+#include "text.h"
+
+u32 textLength(const char *text)
+{
+    const char *p = text;
+    for (;;) {
+        if (!p[0]) return (u32)(p - text);
+        if (!p[1]) return (u32)(p - text) + 1;
+        if (!p[2]) return (u32)(p - text) + 2;
+        if (!p[3]) return (u32)(p - text) + 3;
+        p += 4;
+    }
+}
+
+u32 unsignedText(u32 value, char *out)
+{
+    char digits[kUnsignedTextCap];
+    u32 count = 0;
+    do {
+        digits[count++] = (char)('0' + value % 10);
+        value /= 10;
+    } while (value);
+    for (u32 i = 0; i < count; i++)
+        out[i] = digits[count - 1 - i];
+    out[count] = 0;
+    return count;
+}
+
+i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 patternLength)
+{
+    const u32 m = patternLength;
+    if (m < kSearchMinPattern) return kSearchRefused;
+    if (textLength < m) return kSearchNoMatch;
+
+    u32 table[kSearchTableSize];
+    for (u32 i = 0; i < kSearchTableSize; i++)
+        table[i] = m;
+    for (u32 i = 0; i + 1 < m; i++)
+        table[pattern[i]] = m - 1 - i;
+
+    const u32 last = textLength - m;
+    u32 p = start;
+    while (p <= last) {
+        u32 j = m - 1;
+        while (text[p + j] == pattern[j]) {
+            if (j == 0) return (i32)p;
+            j--;
+        }
+        i32 shift = (i32)table[text[p + j]] - (i32)(m - 1 - j);
+        if (shift < 1) shift = 1;
+        if ((u32)shift > last - p) break;
+        p += (u32)shift;
+    }
+    return kSearchNoMatch;
+}
+
+u32 utf8Boundary(const char *text, u32 len)
+{
+    // Step back over continuation bytes to the lead byte of the last character,
+    // then keep that character only if all its bytes are present.
+    u32 lead = len;
+    u32 back = 0;
+    while (lead > 0 && back < 4 && ((u8)text[lead - 1] & 0xC0) == 0x80) {
+        lead--;
+        back++;
+    }
+    if (lead == 0) return back ? 0 : len;
+    const u8 first = (u8)text[lead - 1];
+    u32 need = 1;
+    if (first >= 0xF0) need = 4;
+    else if (first >= 0xE0) need = 3;
+    else if (first >= 0xC0) need = 2;
+    else if (first >= 0x80) return back ? lead - 1 : len; // stray continuation run
+    return (back + 1 >= need) ? len : lead - 1;
+}
+
+// Cut point for count bytes of source when only room bytes fit.
+static u32 cutLength(const char *source, u32 count, u32 room, TextCut cut)
+{
+    if (count <= room) return count;
+    return cut == cutUtf8 ? utf8Boundary(source, room) : room;
+}
+
+u32 copyBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, TextCut cut)
+{
+    if (destCap == 0) return 0;
+    const u32 count = cutLength(source, sourceLength, destCap - 1, cut);
+    copyMemory(dest, source, count);
+    dest[count] = 0;
+    return count;
+}
+
+u32 copyText(char *dest, u32 destCap, const char *source, TextCut cut)
+{
+    return copyBytes(dest, destCap, source, textLength(source), cut);
+}
+
+u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut)
+{
+    const u32 used = textLength(dest);
+    if (used >= destCap) return 0;
+    return copyText(dest + used, destCap - used, source, cut);
+}
+
+u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
+               TextCut cut)
+{
+    if (destCap == 0) return 0;
+    const u32 n = textLength(source);
+    const u32 m = textLength(pattern);
+    const u32 r = textLength(replacement);
+    const u32 room = destCap - 1;
+    u32 out = 0;
+    u32 i = 0;
+    // Writes a piece, or as much of it as fits; false once the destination is full.
+    auto put = [&](const char *piece, u32 count) {
+        const u32 fit = count <= room - out ? count : room - out;
+        copyMemory(dest + out, piece, fit);
+        out += fit;
+        return fit == count;
+    };
+    bool fits = true;
+    if (m > 0) {
+        while (fits && m <= n && i <= n - m) {
+            if (sameBytes(source + i, pattern, m)) {
+                fits = put(replacement, r);
+                i += m;
+            } else {
+                fits = put(source + i, 1);
+                i++;
+            }
+        }
+    }
+    if (fits) fits = put(source + i, n - i);
+    // Everything behind the cut is dropped, so only the end can split a character.
+    if (!fits && cut == cutUtf8) out = utf8Boundary(dest, out);
+    dest[out] = 0;
+    return out;
+}
+
+void copyMemory(void *dest, const void *source, u32 count)
+{
+    u8 *d = (u8 *)dest;
+    const u8 *s = (const u8 *)source;
+    for (u32 i = 0; i < count; i++)
+        d[i] = s[i];
+}
+
+void fillMemory(void *dest, u8 value, u32 count)
+{
+    u8 *d = (u8 *)dest;
+    for (u32 i = 0; i < count; i++)
+        d[i] = value;
+}
+
+bool sameBytes(const void *a, const void *b, u32 count)
+{
+    const u8 *x = (const u8 *)a;
+    const u8 *y = (const u8 *)b;
+    for (u32 i = 0; i < count; i++)
+        if (x[i] != y[i]) return false;
+    return true;
+}

@@ -1,0 +1,48 @@
+// text.h -- byte-string routines: length, decimal text, search, replace-all, bounded copies
+#pragma once
+
+#include "../common/types.h"
+
+const i32 kSearchNoMatch = -1;
+const i32 kSearchRefused = -2;
+const u32 kSearchMinPattern = 2;
+const u32 kSearchTableSize = 256;
+const u32 kUnsignedTextCap = 11; // "4294967295" and its zero
+
+// How a text that does not fit its destination is cut.
+enum TextCut {
+    cutBytes, // any byte boundary: single-byte code pages
+    cutUtf8,  // never inside a UTF-8 character
+};
+
+u32 textLength(const char *text);
+
+// Writes value as "%lu" would, zero-terminated, into out (kUnsignedTextCap at
+// least); returns the number of characters written before the zero.
+u32 unsignedText(u32 value, char *out);
+
+// Boyer-Moore search (bad-character table) for pattern in text at or after start: the offset
+// of the first match, kSearchNoMatch, or kSearchRefused for a pattern shorter
+// than kSearchMinPattern.
+i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 patternLength);
+
+// Copies source into destination with every non-overlapping occurrence of
+// pattern replaced, left to right. The result is cut to destCap - 1 bytes (by
+// cut) and always zero-terminated; returns its length. An empty pattern
+// copies the source unchanged.
+u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
+               TextCut cut);
+
+// The longest prefix of text[0..len) that ends on a character boundary: an
+// incomplete UTF-8 sequence at the end is dropped.
+u32 utf8Boundary(const char *text, u32 len);
+
+// Bounded copies: at most destCap - 1 bytes and a zero; return the bytes copied.
+u32 copyBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, TextCut cut);
+u32 copyText(char *dest, u32 destCap, const char *source, TextCut cut);
+// Appends source behind the zero-terminated text already in dest.
+u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut);
+
+void copyMemory(void *dest, const void *source, u32 count);
+void fillMemory(void *dest, u8 value, u32 count);
+bool sameBytes(const void *a, const void *b, u32 count);

@@ -1,0 +1,256 @@
+// host.cpp -- the stand-in host: loads nowtune.dll, delivers events and answers its requests
+#include "standin.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+typedef const u8 *(NT_STDCALL *PluginFun)(const u8 *message);
+
+HostSettings g_host;
+std::vector<Bytes> g_requests;
+int g_checks, g_failures;
+
+static HMODULE g_module;
+static PluginFun g_pluginFun;
+static int g_stackDelta;
+
+bool loadPlugin(const char *path)
+{
+    unloadPlugin();
+    g_module = LoadLibraryA(path);
+    // Looked up by its plain name, as the host does: a decorated export fails here.
+    g_pluginFun = g_module ? (PluginFun)(void *)GetProcAddress(g_module, "pluginFun") : NULL;
+    return g_pluginFun != NULL;
+}
+
+void unloadPlugin()
+{
+    if (g_module) FreeLibrary(g_module);
+    g_module = NULL;
+    g_pluginFun = NULL;
+}
+
+HMODULE pluginModule()
+{
+    return g_module;
+}
+
+// Pushes one argument, calls, and measures how far the callee moved the stack
+// pointer; the compiler's own frame handling would hide a callee that pops
+// nothing, so the call is made by hand.
+static const u8 *callChecked(void *function, u32 argument)
+{
+    const u8 *result;
+    int delta;
+    __asm__ volatile("movl %%esp, %%esi\n\t"
+                     "pushl %[arg]\n\t"
+                     "call *%[fn]\n\t"
+                     "movl %%esi, %%edx\n\t"
+                     "subl %%esp, %%edx\n\t"
+                     "movl %%esi, %%esp\n\t"
+                     : "=a"(result), "=d"(delta)
+                     : [fn] "r"(function), [arg] "r"(argument)
+                     : "ecx", "esi", "memory", "cc");
+    g_stackDelta = delta;
+    return result;
+}
+
+const u8 *callPlugin(const Bytes &message)
+{
+    return callChecked((void *)g_pluginFun, (u32)(UINT_PTR)message.data());
+}
+
+const u8 *pressButton(u32 buttonFunction)
+{
+    // The host passes one 32-bit value that the plug-in ignores.
+    return callChecked((void *)(UINT_PTR)buttonFunction, 0x1234);
+}
+
+int lastStackDelta()
+{
+    return g_stackDelta;
+}
+
+void addLe32(Bytes &bytes, u32 value)
+{
+    for (int i = 0; i < 4; i++)
+        bytes.push_back((u8)(value >> (8 * i)));
+}
+
+void addCounted(Bytes &bytes, const Bytes &text)
+{
+    addLe32(bytes, (u32)text.size());
+    bytes.insert(bytes.end(), text.begin(), text.end());
+}
+
+Bytes textBytes(const std::string &text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes eventMessage(u8 kind, u8 code, const Bytes &body)
+{
+    Bytes message;
+    addLe32(message, (u32)(2 + body.size()));
+    message.push_back(kind);
+    message.push_back(code);
+    message.insert(message.end(), body.begin(), body.end());
+    return message;
+}
+
+Bytes loadEvent(const std::string &folder, const std::string &skipped, u32 hostFunAddress)
+{
+    Bytes body;
+    addLe32(body, hostFunAddress ? hostFunAddress : standinHostFunAddress());
+    addLe32(body, 0x1070); // not read by the plug-in
+    addCounted(body, textBytes(skipped));
+    addCounted(body, textBytes(folder));
+    return eventMessage(3, 1, body);
+}
+
+Bytes statusEvent(const Bytes &stringA, const Bytes &stringB)
+{
+    Bytes body = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE}; // five bytes the plug-in does not read
+    addCounted(body, stringA);
+    addCounted(body, stringB);
+    return eventMessage(3, 223, body);
+}
+
+static u32 le32(const u8 *at)
+{
+    return (u32)at[0] | (u32)at[1] << 8 | (u32)at[2] << 16 | (u32)at[3] << 24;
+}
+
+Bytes frameBytes(const u8 *message)
+{
+    if (!message) return Bytes();
+    return Bytes(message, message + 4 + le32(message));
+}
+
+// ---- hostFun
+
+static u8 g_addButtonAnswer[8];
+static u8 g_queryContactAnswer[9];
+static u8 g_otherAnswers[3][5];
+
+const u8 *hostAnswerFor(u8 kind, u8 code)
+{
+    if (kind == 5 && code == 201) return g_host.answerAddButton ? g_addButtonAnswer : NULL;
+    if (kind == 1 && code == 201) return g_host.answerQueryContact ? g_queryContactAnswer : NULL;
+    if (kind == 5 && code == 203) return g_otherAnswers[0];
+    if (kind == 5 && code == 1) return g_otherAnswers[1];
+    if (kind == 5 && code == 112) return g_otherAnswers[2];
+    return NULL;
+}
+
+const u8 *NT_STDCALL standinHostFun(const u8 *message)
+{
+    g_requests.push_back(frameBytes(message));
+    // Add button: the handle right behind the length field, no kind byte.
+    Bytes add;
+    addLe32(add, 4);
+    addLe32(add, g_host.buttonHandle);
+    memcpy(g_addButtonAnswer, add.data(), sizeof(g_addButtonAnswer));
+    // Query contact: one byte the plug-in skips, then the contact.
+    Bytes query;
+    addLe32(query, 5);
+    query.push_back(2);
+    addLe32(query, g_host.contact);
+    memcpy(g_queryContactAnswer, query.data(), sizeof(g_queryContactAnswer));
+    for (auto &answer : g_otherAnswers) {
+        answer[0] = 1;
+        answer[4] = 2;
+    }
+    return hostAnswerFor(message[4], message[5]);
+}
+
+u32 standinHostFunAddress()
+{
+    return (u32)(UINT_PTR)standinHostFun;
+}
+
+void resetHost()
+{
+    g_host = HostSettings();
+    g_requests.clear();
+}
+
+// ---- files
+
+bool writeBytes(const std::string &path, const Bytes &bytes)
+{
+    FILE *file = fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && written;
+}
+
+Bytes readBytes(const std::string &path)
+{
+    Bytes bytes;
+    FILE *file = fopen(path.c_str(), "rb");
+    if (!file) return bytes;
+    int c;
+    while ((c = fgetc(file)) != EOF)
+        bytes.push_back((u8)c);
+    fclose(file);
+    return bytes;
+}
+
+bool fileExists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string freshFolder(const std::string &name)
+{
+    CreateDirectoryA(name.c_str(), NULL);
+    const std::string folder = name + "\\";
+    for (const char *file : {"nowtune.dat", "nowtune.tmp"}) {
+        SetFileAttributesA((folder + file).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA((folder + file).c_str());
+    }
+    return folder;
+}
+
+// ---- checks
+
+void okAt(const char *file, int line, bool cond, const char *format, ...)
+{
+    g_checks++;
+    if (cond) return;
+    g_failures++;
+    const char *name = strrchr(file, '/');
+    printf("%s:%d: Test failed: ", name ? name + 1 : file, line);
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
+    printf("\n");
+    fflush(stdout);
+}
+
+int finishChecks(const char *name)
+{
+    printf("%s: %d checks, %d failed\n", name, g_checks, g_failures);
+    fflush(stdout);
+    return g_failures ? 1 : 0;
+}
+
+std::string hexBytes(const Bytes &bytes)
+{
+    std::string text;
+    char piece[4];
+    for (size_t i = 0; i < bytes.size(); i++) {
+        snprintf(piece, sizeof(piece), i ? " %02x" : "%02x", bytes[i]);
+        text += piece;
+    }
+    return text;
+}
+
+bool sameFrame(const Bytes &got, const Bytes &expected, const char *what)
+{
+    const bool same = got == expected;
+    ok(same, "%s: expected [%s], got [%s]", what, hexBytes(expected).c_str(), hexBytes(got).c_str());
+    return same;
+}

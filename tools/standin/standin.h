@@ -1,0 +1,95 @@
+// standin.h -- a stand-in messenger host and stand-in players for exercising nowtune.dll
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+#include "common/types.h"
+
+typedef std::vector<u8> Bytes;
+
+// ---- The host side: loading the module and delivering events.
+
+// Loads the module fresh (unloading any earlier copy, so its statics start anew).
+bool loadPlugin(const char *path = "nowtune.dll");
+void unloadPlugin();
+HMODULE pluginModule();
+
+// Calls pluginFun or the button function the way the host does, and measures
+// the stack pointer around the call: a __stdcall callee leaves it balanced.
+const u8 *callPlugin(const Bytes &message);
+const u8 *pressButton(u32 buttonFunction);
+int lastStackDelta(); // bytes the last call left on (positive) or took off the stack
+
+// Builders for the host's events, in the layouts the module reads.
+Bytes eventMessage(u8 kind, u8 code, const Bytes &body = Bytes());
+Bytes loadEvent(const std::string &folder, const std::string &skipped = "Palaver", u32 hostFunAddress = 0);
+Bytes statusEvent(const Bytes &stringA, const Bytes &stringB);
+Bytes textBytes(const std::string &text);
+void addLe32(Bytes &bytes, u32 value);
+void addCounted(Bytes &bytes, const Bytes &text);
+
+// Copies a framed message (length field and payload) out of the module's buffer.
+Bytes frameBytes(const u8 *message);
+
+// ---- hostFun: records every request and answers as the real host would.
+
+struct HostSettings {
+    bool answerAddButton = true;
+    u32 buttonHandle = 0x0B0771;
+    bool answerQueryContact = true;
+    u32 contact = 0xC0FFEE;
+};
+extern HostSettings g_host;
+extern std::vector<Bytes> g_requests; // each request's frame, length field included
+
+const u8 *NT_STDCALL standinHostFun(const u8 *message);
+u32 standinHostFunAddress();
+// The answers hostFun hands back, so a test can compare returned pointers.
+const u8 *hostAnswerFor(u8 kind, u8 code);
+void resetHost();
+
+// ---- Players: top-level windows of the players' classes that answer Winamp's queries.
+
+struct PlayerFigures {
+    u32 sampleRate = 44100;
+    u32 bitRate = 320;
+    u32 channels = 2;
+    u32 length = 245;     // seconds
+    u32 position = 65000; // milliseconds
+};
+struct PlayerQuery {
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// Creates a player window on this thread with the given class and title.
+HWND createPlayer(const char *className, const char *title, const PlayerFigures &figures = PlayerFigures());
+// The same with a UTF-16 title, for names outside the ANSI code page.
+HWND createPlayerW(const char *className, const wchar_t *title, const PlayerFigures &figures = PlayerFigures());
+void destroyPlayers();
+// Queries the players received, in order.
+extern std::vector<PlayerQuery> g_playerQueries;
+
+// A player window owned by a thread that never reads its messages: a hung player.
+HWND startHungPlayer(const char *className, const char *title);
+void stopHungPlayer();
+
+// ---- Files, for settings prepared before a load and read back after a save.
+
+bool writeBytes(const std::string &path, const Bytes &bytes);
+Bytes readBytes(const std::string &path);
+bool fileExists(const std::string &path);
+// A fresh folder (emptied of the settings files) with a trailing separator.
+std::string freshFolder(const std::string &name);
+
+// ---- Small checks in the manner of Wine's tests.
+
+extern int g_checks, g_failures;
+#define ok(cond, ...) okAt(__FILE__, __LINE__, (cond), __VA_ARGS__)
+void okAt(const char *file, int line, bool cond, const char *format, ...);
+// Prints the summary line and gives the exit code.
+int finishChecks(const char *name);
+std::string hexBytes(const Bytes &bytes);
+bool sameFrame(const Bytes &got, const Bytes &expected, const char *what);

@@ -1,0 +1,59 @@
+#!/bin/bash
+# wine.sh -- runs Windows programs under Wine the way every test and demo here needs it:
+# own prefix in the build folder, ANSI code page 1251, no display, no pipes left open.
+#   wine.sh start            prepare the prefix and start a persistent wineserver
+#   wine.sh run PROG [ARGS]  run PROG in its own folder; its output is passed on
+#   wine.sh stop             stop the wineserver
+set -u
+here=$(cd "$(dirname "$0")/.." && pwd)
+export WINEPREFIX=${NT_WINEPREFIX:-$here/build/wineprefix}
+export WINEDEBUG=-all
+export LC_ALL=${NT_LOCALE:-ru_RU.UTF-8}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win32
+graphics=${NT_GRAPHICS:-null}
+
+# Wine's background processes inherit our descriptors; never hand them a pipe
+# that someone waits on, only files and /dev/null.
+prepare() {
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    if [ ! -f "$WINEPREFIX/.nowtune-$graphics" ]; then
+        wineboot -i </dev/null >>"$WINEPREFIX.log" 2>&1
+        wineserver -w
+        if [ "$graphics" = null ]; then
+            wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>"$WINEPREFIX.log" 2>&1
+            wineserver -w
+        fi
+        touch "$WINEPREFIX/.nowtune-$graphics"
+    fi
+}
+
+case "${1:-}" in
+start)
+    prepare
+    # Refused when a server already runs for this prefix, which serves as well.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+    ;;
+stop)
+    wineserver -k </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1
+    exit 0
+    ;;
+run)
+    shift
+    prepare
+    prog=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+    shift
+    out=$(mktemp)
+    (cd "$(dirname "$prog")" && timeout 240 wine "$prog" "$@" </dev/null >"$out" 2>&1)
+    rc=$?
+    # Wine's own loader messages are noise; the program's output is what counts.
+    grep -v -E '^(wine: |Could not find Wine Gecko|[0-9a-f]{4}:(err|fixme))' "$out"
+    rm -f "$out"
+    exit $rc
+    ;;
+*)
+    echo "usage: $0 start|run PROG [ARGS]|stop" >&2
+    exit 2
+    ;;
+esac

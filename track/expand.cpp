@@ -1,0 +1,119 @@
+// expand.cpp -- cutting track names out of titles and expanding the six tags
+#include "expand.h"
+#include "../host/wire.h"
+
+const PlayerQuestion kQuestions[kQuestionCount] = {
+    {kInfoBitRate, kIpcGetInfo},
+    {kInfoSampleRate, kIpcGetInfo},
+    {kInfoChannels, kIpcGetInfo},
+    {kOutputLength, kIpcGetOutputTime},
+    {kOutputPosition, kIpcGetOutputTime},
+};
+
+const char kMono[] = "mono";
+const char kStereo[] = "stereo";
+const char kChannelsSuffix[] = "ch";
+const u32 kSecondsPerMinute = 60;
+const u32 kMillisecondsPerSecond = 1000;
+const u32 kNoAnswer = 0xFFFFFFFF; // Winamp's -1
+
+static i32 find(const char *text, u32 textLength, const char *pattern, u32 patternLength)
+{
+    return search(0, (const u8 *)text, textLength, (const u8 *)pattern, patternLength);
+}
+
+u32 trackFromTitle(u32 kind, const char *title, char *track, u32 trackCap, TextCut cut)
+{
+    const u32 titleLength = textLength(title);
+    u32 from = 0;
+    i32 end;
+    if (kind == kPlayerWinamp) {
+        end = find(title, titleLength, kWinampTitleEnd, sizeof(kWinampTitleEnd) - 1);
+        if (end < 0) return copyText(track, trackCap, "", cut);
+        const i32 number = find(title, (u32)end, kPlaylistNumberEnd, sizeof(kPlaylistNumberEnd) - 1);
+        if (number < 0) return copyText(track, trackCap, "", cut);
+        from = (u32)number + sizeof(kPlaylistNumberEnd) - 1;
+    } else if (kind == kPlayerLightAlloy) {
+        end = find(title, titleLength, kLightAlloyTitleEnd, sizeof(kLightAlloyTitleEnd) - 1);
+        if (end < 0) return copyText(track, trackCap, "", cut);
+    } else {
+        return copyText(track, trackCap, "", cut);
+    }
+    return copyBytes(track, trackCap, title + from, (u32)end - from, cut);
+}
+
+u32 channelsText(u32 channels, char *out, u32 outCap)
+{
+    if (channels == 1) return copyText(out, outCap, kMono, cutBytes);
+    if (channels == 2) return copyText(out, outCap, kStereo, cutBytes);
+    char number[kUnsignedTextCap];
+    unsignedText(channels, number);
+    copyText(out, outCap, number, cutBytes);
+    appendText(out, outCap, kChannelsSuffix, cutBytes);
+    return textLength(out);
+}
+
+u32 minutesText(u32 seconds, char *out, u32 outCap)
+{
+    char number[kUnsignedTextCap];
+    unsignedText(seconds / kSecondsPerMinute, number);
+    const u32 rest = seconds % kSecondsPerMinute;
+    const char tail[] = {':', (char)('0' + rest / 10), (char)('0' + rest % 10), 0};
+    copyText(out, outCap, number, cutBytes);
+    appendText(out, outCap, tail, cutBytes);
+    return textLength(out);
+}
+
+static u32 seconds(u32 answer, u32 divisor)
+{
+    return answer == kNoAnswer ? 0 : answer / divisor;
+}
+
+u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *track, const PlayerAnswers *answers,
+               TextCut cut)
+{
+    char bitRate[kNumberCap], sampleRate[kNumberCap], channels[kNumberCap], length[kNumberCap], position[kNumberCap];
+    unsignedText(answers->bitRate, bitRate);
+    unsignedText(answers->sampleRate, sampleRate);
+    channelsText(answers->channels, channels, kNumberCap);
+    minutesText(seconds(answers->length, 1), length, kNumberCap);
+    minutesText(seconds(answers->position, kMillisecondsPerSecond), position, kNumberCap);
+
+    const struct {
+        const char *tag;
+        const char *replacement;
+    } passes[] = {
+        {kTagTrack, track},     {kTagBitRate, bitRate}, {kTagSampleRate, sampleRate},
+        {kTagChannels, channels}, {kTagLength, length},   {kTagPosition, position},
+    };
+    const u32 last = dimof(passes) - 1;
+    // Each pass works on the result of the one before, so tag text that an
+    // earlier replacement brought in is expanded by a later pass.
+    for (u32 i = 0; i < last; i++) {
+        const u32 n = replaceAll(work, scratch, kWorkCap, passes[i].tag, passes[i].replacement, cut);
+        copyMemory(work, scratch, n + 1);
+    }
+    return replaceAll(work, out, outCap, passes[last].tag, passes[last].replacement, cut);
+}
+
+u32 layoutStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work, char *scratch, const char *track,
+                       const PlayerAnswers *answers)
+{
+    const u32 head = 1 + kLengthBytes; // kind and A's length
+    const u8 *stringA = message + kStatusStringAAt;
+    const u32 lengthA = getLe32(stringA);
+    if (payloadCap < head + kLengthBytes || lengthA > payloadCap - head - kLengthBytes) return 0;
+
+    answer[kKindAt] = kKindAnswer;
+    copyMemory(answer + 1, stringA, kLengthBytes + lengthA);
+
+    const u8 *stringB = stringA + kLengthBytes + lengthA;
+    copyBytes(work, kWorkCap, (const char *)stringB + kLengthBytes, getLe32(stringB), cutUtf8);
+
+    const u32 resultAt = head + lengthA + kLengthBytes;
+    u32 room = payloadCap - resultAt + 1; // the zero lands in the byte after the payload
+    if (room > kWorkCap) room = kWorkCap;
+    const u32 resultLength = expandTags(work, scratch, (char *)answer + resultAt, room, track, answers, cutUtf8);
+    putLe32(answer + resultAt - kLengthBytes, resultLength);
+    return resultAt + resultLength;
+}

@@ -1,0 +1,21 @@
+// track.h -- the player found by the last detection and the questions put to it
+#pragma once
+
+#include <windows.h>
+#include "expand.h"
+
+enum TrackForm {
+    trackAnsi, // the chat button: the system's ANSI code page
+    trackUtf8, // the status text
+};
+
+extern HWND g_playerWindow;
+extern u32 g_playerKind;
+extern char g_trackName[kTrackCap];
+// Shared by every expansion: the status text and the chat button.
+extern char g_work[kWorkCap];
+extern char g_scratch[kWorkCap];
+
+void detectTrack(TrackForm form);
+// Asks the player window of the last detection its five figures, in order.
+void askPlayer(PlayerAnswers *answers);
