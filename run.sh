@@ -82,6 +82,30 @@ test)
     cd "$build/native"
     ctest --output-on-failure -j "$jobs"
     ;;
+bench)
+    setup_windows
+    setup_native
+    build_windows
+    build_native
+    "$here/tests/bench/bench.sh" "$build"
+    ;;
+fuzz)
+    setup_native
+    build_native
+    "$here/tests/fuzz/fuzz.sh" "$build/native" "${2:-60}"
+    ;;
+screenshot)
+    setup_windows
+    need_packages xvfb xauth imagemagick
+    build_windows
+    "$here/tools/screenshot.sh" "$build"
+    ;;
+release)
+    setup_windows
+    need_packages zip
+    build_windows
+    "$here/tools/release.sh" "$build"
+    ;;
 *)
     sed -n '2,9p' "$0" | sed 's/^# \?//'
     exit 2
