@@ -1,0 +1,250 @@
+// expand_test.cpp -- track names cut from titles, the six tags, and the status-text answer
+#include "track/expand.h"
+#include "host/wire.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+typedef std::vector<u8> Bytes;
+
+static std::string trackOf(u32 kind, const std::string &title)
+{
+    char track[kTrackCap];
+    trackFromTitle(kind, title.c_str(), track, sizeof(track), cutBytes);
+    return track;
+}
+
+TEST(TrackFromTitle, Winamp)
+{
+    const struct {
+        const char *title;
+        const char *track;
+    } cases[] = {
+        {"12. Artist - Song - Winamp", "Artist - Song"},
+        {"12. Artist - Song - Winamp [Paused]", "Artist - Song"},
+        {"Winamp 5.5", ""},
+        {"Mr. Big - Song - Winamp", "Big - Song"}, // the first ". " ends the supposed number
+        {"Artist - Song - Winamp", ""},
+        {"1. A - B - Winamp", "A - B"},
+        {"1.  - Winamp", ""},
+        {"", ""},
+        {"3. Song - Winamp. x - Winamp", "Song"}, // the first " - Winamp" cuts
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(trackOf(kPlayerWinamp, c.title), c.track) << c.title;
+}
+
+TEST(TrackFromTitle, LightAlloyAndNone)
+{
+    EXPECT_EQ(trackOf(kPlayerLightAlloy, "movie.avi - Light Alloy"), "movie.avi");
+    EXPECT_EQ(trackOf(kPlayerLightAlloy, "movie.avi"), "");
+    EXPECT_EQ(trackOf(kPlayerLightAlloy, "1. a - b - Winamp"), "");
+    EXPECT_EQ(trackOf(kPlayerNone, "12. Artist - Song - Winamp"), "");
+}
+
+TEST(TrackFromTitle, CutToTheTrackBufferOnACharacterBoundary)
+{
+    // 300 two-byte letters do not fit 511 bytes: the name stops on a whole letter.
+    std::string letters;
+    for (int i = 0; i < 300; i++)
+        letters += "\xD0\x96";
+    char track[kTrackCap];
+    const u32 n = trackFromTitle(kPlayerWinamp, ("1. " + letters + " - Winamp").c_str(), track, kTrackCap, cutUtf8);
+    EXPECT_EQ(n, 510u);
+    EXPECT_EQ(track[510], 0);
+    EXPECT_EQ(std::string(track), letters.substr(0, 510));
+}
+
+TEST(Figures, ChannelsText)
+{
+    const struct {
+        u32 channels;
+        const char *text;
+    } cases[] = {{1, "mono"}, {2, "stereo"}, {0, "0ch"}, {6, "6ch"}, {4294967295u, "4294967295ch"}};
+    for (const auto &c : cases) {
+        char out[kNumberCap];
+        EXPECT_EQ(channelsText(c.channels, out, sizeof(out)), strlen(c.text));
+        EXPECT_STREQ(out, c.text);
+    }
+}
+
+TEST(Figures, MinutesText)
+{
+    const struct {
+        u32 seconds;
+        const char *text;
+    } cases[] = {{0, "0:00"}, {9, "0:09"}, {59, "0:59"}, {60, "1:00"}, {600, "10:00"}, {7200, "120:00"},
+                 {4294967295u, "71582788:15"}};
+    for (const auto &c : cases) {
+        char out[kNumberCap];
+        EXPECT_EQ(minutesText(c.seconds, out, sizeof(out)), strlen(c.text));
+        EXPECT_STREQ(out, c.text);
+    }
+}
+
+static std::string expanded(const std::string &text, const char *track, const PlayerAnswers &answers,
+                            u32 outCap = kWorkCap, TextCut cut = cutBytes)
+{
+    char work[kWorkCap], scratch[kWorkCap], out[kWorkCap + 1];
+    out[outCap] = 0x5A;
+    snprintf(work, sizeof(work), "%s", text.c_str());
+    const u32 n = expandTags(work, scratch, out, outCap, track, &answers, cut);
+    EXPECT_EQ(n, strlen(out));
+    EXPECT_EQ(out[outCap], 0x5A) << "written past the output's capacity";
+    return out;
+}
+
+static const PlayerAnswers kSilent = {0, 0, 0, 0, 0};
+
+TEST(ExpandTags, AllSixFromASilentPlayer)
+{
+    EXPECT_EQ(expanded("%track%|%bitrate%|%samplerate%|%channels%|%length%|%position%", "", kSilent),
+              "|0|0|0ch|0:00|0:00");
+}
+
+TEST(ExpandTags, PlayerFigures)
+{
+    const PlayerAnswers answers = {320, 44100, 1, 245, 65000};
+    EXPECT_EQ(expanded("%track% [%bitrate% kbps, %samplerate% Hz, %channels%, %position%/%length%]", "A - B", answers),
+              "A - B [320 kbps, 44100 Hz, mono, 1:05/4:05]");
+}
+
+TEST(ExpandTags, LengthAndPosition)
+{
+    const struct {
+        u32 length, position;
+        const char *text;
+    } cases[] = {
+        {59, 999, "0:59 0:00"},   {600, 65000, "10:00 1:05"}, {7200, 0, "120:00 0:00"},
+        {0xFFFFFFFF, 0xFFFFFFFF, "0:00 0:00"}, // -1: nothing playing
+        {0xFFFFFFFE, 0xFFFFFFFE, "71582788:14 71582:47"},
+    };
+    for (const auto &c : cases) {
+        const PlayerAnswers answers = {0, 0, 2, c.length, c.position};
+        EXPECT_EQ(expanded("%length% %position%", "", answers), c.text);
+    }
+}
+
+TEST(ExpandTags, TagsMatchByteForByte)
+{
+    EXPECT_EQ(expanded("%Track% % track% %track", "X", kSilent), "%Track% % track% %track");
+    EXPECT_EQ(expanded("no tags at all", "X", kSilent), "no tags at all");
+}
+
+TEST(ExpandTags, LaterPassesExpandTagsAnEarlierOneBroughtIn)
+{
+    const PlayerAnswers answers = {128, 0, 2, 60, 0};
+    EXPECT_EQ(expanded("%track%", "mix %length% %bitrate%", answers), "mix 1:00 128");
+    // ...but not the other way round: %track% is expanded first.
+    EXPECT_EQ(expanded("%track%", "%track%", answers), "%track%");
+}
+
+TEST(ExpandTags, IntermediatesAndResultStayWithinCapacity)
+{
+    // Fifty-two tags of nine bytes (468) would grow to 520 bytes in the bit rate pass.
+    std::string text;
+    for (int i = 0; i < 52; i++)
+        text += "%bitrate%";
+    const PlayerAnswers answers = {1234567890, 0, 0, 0, 0};
+    const std::string out = expanded(text, "", answers);
+    EXPECT_EQ(out.size(), kWorkCap - 1);
+    EXPECT_EQ(out.substr(0, 20), "12345678901234567890");
+    EXPECT_EQ(expanded(text, "", answers, 7), "123456");
+}
+
+TEST(ExpandTags, Utf8ResultIsCutOnACharacterBoundary)
+{
+    // Two bytes and 255 two-byte letters need 512: the last letter would be split.
+    std::string track;
+    for (int i = 0; i < 255; i++)
+        track += "\xD0\x96";
+    const std::string out = expanded("xy%track%", track.c_str(), kSilent, kWorkCap, cutUtf8);
+    EXPECT_EQ(out.size(), 510u) << "xy and 254 whole letters";
+    EXPECT_EQ((u8)out.back(), 0x96);
+}
+
+// ---- the status-text answer
+
+static Bytes statusMessage(const Bytes &a, const std::string &b)
+{
+    Bytes m = {0, 0, 0, 0, kKindEvent, kEventStatusText, 1, 2, 3, 4, 5};
+    auto counted = [&](const Bytes &text) {
+        u8 length[4];
+        putLe32(length, (u32)text.size());
+        m.insert(m.end(), length, length + 4);
+        m.insert(m.end(), text.begin(), text.end());
+    };
+    counted(a);
+    counted(Bytes(b.begin(), b.end()));
+    putLe32(m.data(), (u32)m.size() - 4);
+    return m;
+}
+
+struct StatusAnswer {
+    u32 payload;
+    Bytes bytes;
+};
+
+static StatusAnswer answerTo(const Bytes &message, const char *track, u32 payloadCap = kOutPayloadCap)
+{
+    static u8 answer[kOutPayloadCap + 1 + 16];
+    memset(answer, 0xEE, sizeof(answer));
+    char work[kWorkCap], scratch[kWorkCap];
+    const PlayerAnswers answers = {320, 44100, 2, 600, 65000};
+    const u32 n = layoutStatusAnswer(message.data(), answer, payloadCap, work, scratch, track, &answers);
+    for (u32 i = payloadCap + 1; i < sizeof(answer); i++)
+        EXPECT_EQ(answer[i], 0xEE) << "written past the answer at " << i;
+    return {n, Bytes(answer, answer + n)};
+}
+
+TEST(StatusAnswer, LayoutAByteForByteThenBExpanded)
+{
+    const Bytes a = {'a', 0, 'b', 0xFF};
+    const StatusAnswer got = answerTo(statusMessage(a, "Now: %track% %bitrate%"), "A - B");
+    const std::string text = "Now: A - B 320";
+    Bytes expected = {kKindAnswer, 4, 0, 0, 0, 'a', 0, 'b', 0xFF, (u8)text.size(), 0, 0, 0};
+    expected.insert(expected.end(), text.begin(), text.end());
+    EXPECT_EQ(got.payload, 9 + 4 + text.size());
+    EXPECT_EQ(got.bytes, expected);
+}
+
+TEST(StatusAnswer, EmptyAPutsTheTextAtOffsetNine)
+{
+    const StatusAnswer got = answerTo(statusMessage(Bytes(), "%channels%"), "");
+    EXPECT_EQ(got.bytes, (Bytes{kKindAnswer, 0, 0, 0, 0, 6, 0, 0, 0, 's', 't', 'e', 'r', 'e', 'o'}));
+}
+
+TEST(StatusAnswer, ZeroInsideBEndsTheText)
+{
+    const StatusAnswer got = answerTo(statusMessage(Bytes(), std::string("ab\0%track%", 10)), "X");
+    EXPECT_EQ(got.payload, 9u + 2);
+    EXPECT_EQ(getLe32(got.bytes.data() + 5), 2u);
+}
+
+TEST(StatusAnswer, LongBIsCutTo511BytesOnACharacterBoundary)
+{
+    std::string b;
+    for (int i = 0; i < 300; i++)
+        b += "\xD0\x96";
+    const StatusAnswer got = answerTo(statusMessage(Bytes(), b), "");
+    EXPECT_EQ(getLe32(got.bytes.data() + 5), 510u);
+}
+
+TEST(StatusAnswer, PayloadNeverExceedsItsCapacity)
+{
+    // A leaves room for 100 bytes of text: the expansion is cut there, not beyond.
+    const Bytes a(kOutPayloadCap - 9 - 100, 'a');
+    const StatusAnswer got = answerTo(statusMessage(a, std::string(300, 'b')), "");
+    EXPECT_EQ(got.payload, kOutPayloadCap);
+    EXPECT_EQ(getLe32(got.bytes.data() + 5 + a.size()), 100u);
+}
+
+TEST(StatusAnswer, ANearTheCapacity)
+{
+    const u32 most = kOutPayloadCap - 9;
+    const StatusAnswer fits = answerTo(statusMessage(Bytes(most, 'a'), "%track%"), "X");
+    EXPECT_EQ(fits.payload, kOutPayloadCap) << "A fills the answer; the text is cut to nothing";
+    EXPECT_EQ(answerTo(statusMessage(Bytes(most + 1, 'a'), "x"), "X").payload, 0u) << "no room: no answer";
+}
