@@ -12,7 +12,7 @@ static std::vector<PlayerFigures> g_figures; // indexed by each window's user da
 static LRESULT CALLBACK playerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_USER) return DefWindowProcW(window, message, wParam, lParam);
-    g_playerQueries.push_back({wParam, lParam});
+    g_playerQueries.push_back({window, wParam, lParam});
     const PlayerFigures &f = g_figures[GetWindowLongPtrW(window, GWLP_USERDATA)];
     if (lParam == kIpcGetInfo) {
         if (wParam == 0) return f.sampleRate;

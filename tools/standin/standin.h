@@ -60,6 +60,7 @@ struct PlayerFigures {
     u32 position = 65000; // milliseconds
 };
 struct PlayerQuery {
+    HWND window;
     WPARAM wParam;
     LPARAM lParam;
 };
