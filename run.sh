@@ -39,12 +39,12 @@ need_locales() {
 }
 
 setup_windows() {
-    need_packages cmake g++-mingw-w64-i686 wine wine32:i386 ca-certificates
+    need_packages cmake make g++-mingw-w64-i686 wine wine32:i386
     need_locales
 }
 
 setup_native() {
-    need_packages cmake clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
+    need_packages cmake make g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
 }
 
 build_windows() {
