@@ -71,9 +71,12 @@ static INT_PTR CALLBACK settingsProc(HWND dialog, UINT message, WPARAM wParam, L
     case WM_INITDIALOG:
         initDialog(dialog);
         break;
-    case WM_CLOSE:
-        // The system would turn the close box into IDCANCEL, which the dialog ignores.
-        EndDialog(dialog, 0);
+    case WM_SYSCOMMAND:
+        // The close box, Alt+F4 and the system menu's Close all come as SC_CLOSE. Its
+        // WM_CLOSE would turn into IDCANCEL, which the dialog ignores; WM_CLOSE itself
+        // must not end it either, since a multi-line edit posts one when Escape is
+        // pressed in it.
+        if ((wParam & 0xFFF0) == SC_CLOSE) EndDialog(dialog, 0);
         break;
     case WM_COMMAND:
         // The whole parameter is compared, so only a click (notification 0) counts.

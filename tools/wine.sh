@@ -4,6 +4,7 @@
 #   wine.sh start            prepare the prefix and start a persistent wineserver
 #   wine.sh run PROG [ARGS]  run PROG in its own folder; its output is passed on
 #   wine.sh stop             stop the wineserver
+# NT_WINEPREFIX, NT_LOCALE and NT_GRAPHICS (null, or x11 with a display) change those three.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX=${NT_WINEPREFIX:-$here/build/wineprefix}
@@ -17,14 +18,20 @@ graphics=${NT_GRAPHICS:-null}
 # that someone waits on, only files and /dev/null.
 prepare() {
     mkdir -p "$(dirname "$WINEPREFIX")"
-    if [ ! -f "$WINEPREFIX/.nowtune-$graphics" ]; then
+    # The driver is chosen when the prefix is made; later runs keep it whatever they ask.
+    if [ ! -f "$WINEPREFIX/.nowtune-prepared" ]; then
         wineboot -i </dev/null >>"$WINEPREFIX.log" 2>&1
         wineserver -w
         if [ "$graphics" = null ]; then
             wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>"$WINEPREFIX.log" 2>&1
             wineserver -w
         fi
-        touch "$WINEPREFIX/.nowtune-$graphics"
+        if [ "$graphics" = x11 ]; then
+            # Xvfb runs no window manager to draw title bars and frames; Wine draws its own.
+            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >>"$WINEPREFIX.log" 2>&1
+            wineserver -w
+        fi
+        echo "$graphics" >"$WINEPREFIX/.nowtune-prepared"
     fi
 }
 
