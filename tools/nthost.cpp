@@ -74,7 +74,7 @@ int main()
     PlayerFigures figures;
     createPlayerW("Winamp v1.x", L"7. \x0421\x043F\x043B\x0438\x043D - \x0420\x0435\x0437\x043A\x043E - Winamp",
                   figures);
-    printf("stand-in Winamp: \"7. Сплин - Резко - Winamp\", 320 kbps, 44100 Hz, stereo, 4:05 long, at 1:05\n\n");
+    printf("stand-in Winamp: \"7. Сплин - Резко - Winamp\", 320 kbps, 44 kHz, stereo, 4:05 long, at 1:05\n\n");
 
     if (!loadPlugin("nowtune.dll")) {
         printf("nowtune.dll could not be loaded, or it exports no pluginFun\n");

@@ -53,7 +53,7 @@ void resetHost();
 // ---- Players: top-level windows of the players' classes that answer Winamp's queries.
 
 struct PlayerFigures {
-    u32 sampleRate = 44100;
+    u32 sampleRate = 44; // Winamp reports kHz
     u32 bitRate = 320;
     u32 channels = 2;
     u32 length = 245;     // seconds
