@@ -14,11 +14,6 @@ static std::string utf8From(const Bytes &bytes, UINT codePage)
     return std::string(text, n > 0 ? n : 0);
 }
 
-static u32 le32(const Bytes &bytes, size_t at)
-{
-    return (u32)bytes[at] | (u32)bytes[at + 1] << 8 | (u32)bytes[at + 2] << 16 | (u32)bytes[at + 3] << 24;
-}
-
 static Bytes slice(const Bytes &bytes, size_t at, size_t count)
 {
     if (at > bytes.size()) return Bytes();
@@ -30,17 +25,17 @@ static void describeRequest(const Bytes &frame)
     printf("  request [%s]\n", hexBytes(frame).c_str());
     const u8 kind = frame[4], code = frame[5];
     if (kind == 5 && code == 201)
-        printf("    add button: function 0x%08x, icon 0x%08x, hint \"%s\"\n", le32(frame, 6), le32(frame, 10),
-               utf8From(slice(frame, 18, le32(frame, 14)), 1251).c_str());
+        printf("    add button: function 0x%08x, icon 0x%08x, hint \"%s\"\n", le32At(frame, 6), le32At(frame, 10),
+               utf8From(slice(frame, 18, le32At(frame, 14)), 1251).c_str());
     else if (kind == 5 && code == 203)
-        printf("    remove button: handle 0x%08x\n", le32(frame, 6));
+        printf("    remove button: handle 0x%08x\n", le32At(frame, 6));
     else if (kind == 1 && code == 201)
         printf("    query contact\n");
     else if (kind == 5 && code == 1)
-        printf("    send message to contact 0x%08x: \"%s\"\n", le32(frame, 6),
-               utf8From(slice(frame, 18, le32(frame, 14)), 1251).c_str());
+        printf("    send message to contact 0x%08x: \"%s\"\n", le32At(frame, 6),
+               utf8From(slice(frame, 18, le32At(frame, 14)), 1251).c_str());
     else if (kind == 5 && code == 112)
-        printf("    append to input: \"%s\"\n", utf8From(slice(frame, 10, le32(frame, 6)), 1251).c_str());
+        printf("    append to input: \"%s\"\n", utf8From(slice(frame, 10, le32At(frame, 6)), 1251).c_str());
 }
 
 // Prints and forgets the requests the host received; returns the button
@@ -50,7 +45,7 @@ static u32 describeRequests()
     u32 buttonFunction = 0;
     for (const Bytes &frame : g_requests) {
         describeRequest(frame);
-        if (frame[4] == 5 && frame[5] == 201) buttonFunction = le32(frame, 6);
+        if (frame[4] == 5 && frame[5] == 201) buttonFunction = le32At(frame, 6);
     }
     g_requests.clear();
     return buttonFunction;
@@ -85,16 +80,16 @@ int main()
     printf("  answer [%s]\n", hexBytes(answer).c_str());
     if (answer.size() >= 13)
         printf("    kind %u, name \"%s\", value %u\n", answer[4],
-               utf8From(slice(answer, 9, le32(answer, 5)), 1251).c_str(), le32(answer, 9 + le32(answer, 5)));
+               utf8From(slice(answer, 9, le32At(answer, 5)), 1251).c_str(), le32At(answer, 9 + le32At(answer, 5)));
     const u32 buttonFunction = describeRequests();
 
     const std::string status = "Слушаю: %track% [%bitrate% kbps, %channels%, %position%/%length%]";
     printf("\nstatus-text event, text \"%s\":\n", status.c_str());
     const Bytes reply = frameBytes(callPlugin(statusEvent(textBytes("away"), textBytes(status))));
     if (reply.size() >= 13) {
-        const u32 lengthA = le32(reply, 5);
+        const u32 lengthA = le32At(reply, 5);
         printf("  answer: string A \"%s\", expanded text \"%s\"\n", utf8From(slice(reply, 9, lengthA), CP_UTF8).c_str(),
-               utf8From(slice(reply, 13 + lengthA, le32(reply, 9 + lengthA)), CP_UTF8).c_str());
+               utf8From(slice(reply, 13 + lengthA, le32At(reply, 9 + lengthA)), CP_UTF8).c_str());
     } else {
         printf("  no answer\n");
     }

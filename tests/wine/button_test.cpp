@@ -6,19 +6,6 @@
 static const char kWinamp[] = "Winamp v1.x";
 static const std::string kDefaultPrefix = "\xD1\xEB\xF3\xF8\xE0\xFE: "; // "Слушаю: " in Windows-1251
 
-static Bytes settingsFile(u8 flag, u8 mode, const std::string &text)
-{
-    Bytes bytes = {23, flag, mode};
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    bytes.resize(259, 0);
-    return bytes;
-}
-
-static u32 le32(const Bytes &bytes, size_t at)
-{
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | (u32)bytes[at + 3] << 24;
-}
-
 // Loads the module with the given settings file; returns the button function
 // from the add-button request, 0 when none was sent.
 static u32 loadWith(const Bytes &file, const char *folderName = "t_button")
@@ -31,7 +18,7 @@ static u32 loadWith(const Bytes &file, const char *folderName = "t_button")
     callPlugin(loadEvent(folder));
     u32 function = 0;
     for (const Bytes &frame : g_requests)
-        if (frame[4] == 5 && frame[5] == 201) function = le32(frame, 6);
+        if (frame[4] == 5 && frame[5] == 201) function = le32At(frame, 6);
     g_requests.clear();
     return function;
 }

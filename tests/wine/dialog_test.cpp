@@ -74,27 +74,6 @@ static std::wstring wideFrom1251(const char *text)
     return std::wstring(buffer, n > 0 ? n - 1 : 0);
 }
 
-static Bytes settingsFile(u8 buttonFlag, u8 mode, const std::string &text = kDefaultTemplate)
-{
-    Bytes bytes = {23, buttonFlag, mode};
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    bytes.resize(259, 0);
-    return bytes;
-}
-
-static size_t countRequests(u8 kind, u8 code)
-{
-    size_t n = 0;
-    for (const Bytes &frame : g_requests)
-        n += frame.size() > 5 && frame[4] == kind && frame[5] == code;
-    return n;
-}
-
-static u32 le32(const Bytes &bytes, size_t at)
-{
-    return (u32)bytes[at] | (u32)bytes[at + 1] << 8 | (u32)bytes[at + 2] << 16 | (u32)bytes[at + 3] << 24;
-}
-
 static bool checked(HWND dialog, int id)
 {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
@@ -584,7 +563,7 @@ static void testInitialStates()
 
 static void testCheckBox()
 {
-    const Bytes file = settingsFile(0, 0);
+    const Bytes file = settingsFile(0, 0, kDefaultTemplate);
     const std::string path = startWith("t_dlg_check", &file);
     runDialog({
         [](HWND dialog) {
@@ -657,7 +636,7 @@ static void changeEverything(HWND dialog)
 
 static void checkNothingStored(const char *how, const std::function<void(HWND)> &leave)
 {
-    const Bytes file = settingsFile(0, 0);
+    const Bytes file = settingsFile(0, 0, kDefaultTemplate);
     const std::string path = startWith("t_dlg_leave", &file);
     runDialog({
         [&](HWND dialog) {
@@ -702,7 +681,7 @@ static void testLeavingWithoutOk()
 
 static void testEscape()
 {
-    const Bytes file = settingsFile(1, 0);
+    const Bytes file = settingsFile(1, 0, kDefaultTemplate);
     const std::string path = startWith("t_dlg_escape", &file);
     g_requests.clear();
     runDialog({
@@ -746,7 +725,7 @@ static void testEscape()
 // Enter inside the edit starts a new line and leaves the dialog open; the break is stored.
 static void testEnter()
 {
-    const Bytes file = settingsFile(1, 0);
+    const Bytes file = settingsFile(1, 0, kDefaultTemplate);
     const std::string path = startWith("t_dlg_enter", &file);
     runDialog({
         [](HWND dialog) {
@@ -806,16 +785,9 @@ static void checkSaved(const std::string &path, const Bytes &start, const char *
        hexBytes(start).c_str());
 }
 
-static Bytes removeFrame(u32 handle)
-{
-    Bytes frame = {6, 0, 0, 0, 5, 203};
-    addLe32(frame, handle);
-    return frame;
-}
-
 static void testOkAddsButton()
 {
-    const Bytes file = settingsFile(0, 0);
+    const Bytes file = settingsFile(0, 0, kDefaultTemplate);
     const std::string path = startWith("t_dlg_add", &file);
     g_host.buttonHandle = 0x00ADD001;
     runDialog({
@@ -829,7 +801,7 @@ static void testOkAddsButton()
        g_requests.size(), countRequests(5, 201));
     if (!g_requests.empty()) {
         const Bytes &add = g_requests[0];
-        ok(add.size() >= 14 && le32(add, 0) == add.size() - 4, "add-button frame [%s]", hexBytes(add).c_str());
+        ok(add.size() >= 14 && le32At(add, 0) == add.size() - 4, "add-button frame [%s]", hexBytes(add).c_str());
     }
     checkSaved(path, savedStart(1, 0, kDefaultTemplate), "ticked and OK");
 
@@ -842,7 +814,7 @@ static void testOkAddsButton()
 
 static void testOkRemovesButton()
 {
-    const Bytes file = settingsFile(1, 0);
+    const Bytes file = settingsFile(1, 0, kDefaultTemplate);
     const std::string path = startWith("t_dlg_remove", &file); // the load adds the button
     ok(countRequests(5, 201) == 1, "the load sent %zu add requests", countRequests(5, 201));
     g_requests.clear();
@@ -871,7 +843,7 @@ static void testOkRemovesButton()
 static void testOkKeepsButton()
 {
     for (u8 flag : {1, 2}) {
-        const Bytes file = settingsFile(flag, 0);
+        const Bytes file = settingsFile(flag, 0, kDefaultTemplate);
         const std::string path = startWith("t_dlg_keep", &file);
         ok(countRequests(5, 201) == 1, "flag %u: the load sent %zu add requests", flag, countRequests(5, 201));
         g_requests.clear();
@@ -885,7 +857,7 @@ static void testOkKeepsButton()
 // Turning the button on, off and on again sends add, remove and add, and the newest handle is kept.
 static void testOnOffOn()
 {
-    const Bytes file = settingsFile(0, 0);
+    const Bytes file = settingsFile(0, 0, kDefaultTemplate);
     startWith("t_dlg_onoff", &file);
     const u32 handles[] = {0x1111, 0x2222};
     for (int round = 0; round < 3; round++) {
@@ -909,7 +881,7 @@ static void testOnOffOn()
 
 static void testOkMode()
 {
-    const Bytes file = settingsFile(1, 0);
+    const Bytes file = settingsFile(1, 0, kDefaultTemplate);
     const std::string path = startWith("t_dlg_mode", &file);
     runDialog({[](HWND dialog) {
         click(dialog, kIdAppend);
@@ -925,7 +897,7 @@ static void testOkMode()
     checkSaved(path, savedStart(1, 0, kDefaultTemplate), "send at once and OK");
 
     // A mode other than 0 and 1 from elsewhere counts as appending and is saved as 1.
-    const Bytes odd = settingsFile(0, 7);
+    const Bytes odd = settingsFile(0, 7, kDefaultTemplate);
     const std::string oddPath = startWith("t_dlg_mode", &odd);
     runDialog({confirm});
     checkSaved(oddPath, savedStart(0, 1, kDefaultTemplate), "mode 7 and OK");
@@ -935,7 +907,7 @@ static void testOkTemplate()
 {
     // "Играет: %track%", a line break, "%bitrate% kbps" in Windows-1251, typed in as ANSI text.
     const std::string typed = "\xC8\xE3\xF0\xE0\xE5\xF2: %track%\r\n%bitrate% kbps";
-    const Bytes file = settingsFile(0, 1);
+    const Bytes file = settingsFile(0, 1, kDefaultTemplate);
     const std::string path = startWith("t_dlg_template", &file);
     runDialog({[&](HWND dialog) {
         SetDlgItemTextA(dialog, kIdTemplate, typed.c_str());
@@ -974,7 +946,7 @@ static void testNestedEvents()
     createPlayer(kWinampClass, "1. Artist - Song - Winamp");
     ok(g_requests.size() == 1 && g_requests[0].size() >= 14, "the load sent %zu requests", g_requests.size());
     if (g_requests.size() != 1 || g_requests[0].size() < 14) return;
-    const u32 buttonFunction = le32(g_requests[0], 6);
+    const u32 buttonFunction = le32At(g_requests[0], 6);
     g_requests.clear();
 
     Bytes expectedSend = {5, 1};

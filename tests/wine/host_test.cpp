@@ -14,28 +14,6 @@ static const Bytes kLoadAnswer = {
     4, 0, 0, 0,                                           // the value 4
 };
 
-static Bytes settingsFile(u8 buttonFlag, u8 mode)
-{
-    Bytes bytes = {23, buttonFlag, mode};
-    bytes.resize(259, 0);
-    return bytes;
-}
-
-static Bytes removeFrame(u32 handle)
-{
-    Bytes frame = {6, 0, 0, 0, 5, 203};
-    addLe32(frame, handle);
-    return frame;
-}
-
-static size_t countRequests(u8 kind, u8 code)
-{
-    size_t n = 0;
-    for (const Bytes &frame : g_requests)
-        n += frame.size() > 5 && frame[4] == kind && frame[5] == code;
-    return n;
-}
-
 static BOOL CALLBACK countResourceType(HMODULE, LPSTR type, LONG_PTR count)
 {
     (*(int *)count)++;
@@ -131,7 +109,7 @@ static void testHostFunKept()
     g_otherRequests.clear();
     loadPlugin();
     const std::string folder = freshFolder("t_keep");
-    writeBytes(folder + "nowtune.dat", settingsFile(1, 0));
+    writeBytes(folder + "nowtune.dat", settingsFile(1, 0, ""));
     callPlugin(loadEvent(folder));
     ok(countRequests(5, 201) == 1, "button flag 1: %zu add-button requests", countRequests(5, 201));
 
@@ -150,7 +128,7 @@ static void testRequestFrames()
     resetHost();
     loadPlugin();
     const std::string folder = freshFolder("t_frames");
-    writeBytes(folder + "nowtune.dat", settingsFile(1, 0));
+    writeBytes(folder + "nowtune.dat", settingsFile(1, 0, ""));
     g_host.buttonHandle = 0x44332211;
     sameFrame(frameBytes(callPlugin(loadEvent(folder))), kLoadAnswer, "load answer with a button added");
     ok(g_requests.size() == 1, "%zu requests during load", g_requests.size());
@@ -184,7 +162,7 @@ static void testNullAddButtonAnswer()
     resetHost();
     loadPlugin();
     const std::string folder = freshFolder("t_nulladd");
-    writeBytes(folder + "nowtune.dat", settingsFile(1, 0));
+    writeBytes(folder + "nowtune.dat", settingsFile(1, 0, ""));
     g_host.answerAddButton = false;
     sameFrame(frameBytes(callPlugin(loadEvent(folder))), kLoadAnswer, "load answer after a null add answer");
     g_requests.clear();
@@ -198,7 +176,7 @@ static void testSettingsPath()
 {
     resetHost();
     // The empty folder: the file lies in the current folder.
-    writeBytes("nowtune.dat", settingsFile(1, 0));
+    writeBytes("nowtune.dat", settingsFile(1, 0, ""));
     loadPlugin();
     callPlugin(loadEvent(""));
     ok(countRequests(5, 201) == 1, "empty folder: settings in the current folder not read");
@@ -208,7 +186,7 @@ static void testSettingsPath()
     // No trailing separator: "t_sep" + "nowtune.dat" names a file beside the folder.
     resetHost();
     const std::string folder = freshFolder("t_sep");
-    writeBytes(folder + "nowtune.dat", settingsFile(1, 0));
+    writeBytes(folder + "nowtune.dat", settingsFile(1, 0, ""));
     loadPlugin();
     callPlugin(loadEvent("t_sep"));
     ok(countRequests(5, 201) == 0, "a folder without separator was completed");
@@ -218,7 +196,7 @@ static void testSettingsPath()
     // Leading ".\" pieces keep the real path short; the folder name sets the parity.
     for (size_t length : {244u, 245u}) {
         const std::string real = freshFolder(length % 2 ? "t_long" : "t_long1");
-        writeBytes(real + "nowtune.dat", settingsFile(1, 0));
+        writeBytes(real + "nowtune.dat", settingsFile(1, 0, ""));
         std::string name = real;
         while (name.size() < length)
             name.insert(0, ".\\");

@@ -15,9 +15,8 @@ static std::string statusOf(const std::string &text, const Bytes &stringA = text
     const Bytes answer = frameBytes(callPlugin(statusEvent(stringA, textBytes(text))));
     ok(lastStackDelta() == 0, "pluginFun left the stack off by %d bytes", lastStackDelta());
     if (answer.size() < 13) return "<null>";
-    const u32 lengthA = answer[5] | answer[6] << 8 | answer[7] << 16 | (u32)answer[8] << 24;
-    const size_t at = 9 + lengthA;
-    const u32 lengthR = answer[at] | answer[at + 1] << 8 | answer[at + 2] << 16 | (u32)answer[at + 3] << 24;
+    const size_t at = 9 + le32At(answer, 5);
+    const u32 lengthR = le32At(answer, at);
     ok(answer.size() == at + 4 + lengthR, "answer of %zu bytes, lengths say %zu", answer.size(), at + 4 + lengthR);
     return std::string(answer.begin() + at + 4, answer.end());
 }

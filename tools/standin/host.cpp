@@ -116,15 +116,31 @@ Bytes statusEvent(const Bytes &stringA, const Bytes &stringB)
     return eventMessage(3, 223, body);
 }
 
-static u32 le32(const u8 *at)
+u32 le32At(const Bytes &bytes, size_t at)
 {
-    return (u32)at[0] | (u32)at[1] << 8 | (u32)at[2] << 16 | (u32)at[3] << 24;
+    return (u32)bytes[at] | (u32)bytes[at + 1] << 8 | (u32)bytes[at + 2] << 16 | (u32)bytes[at + 3] << 24;
 }
 
 Bytes frameBytes(const u8 *message)
 {
     if (!message) return Bytes();
-    return Bytes(message, message + 4 + le32(message));
+    const u32 length = (u32)message[0] | (u32)message[1] << 8 | (u32)message[2] << 16 | (u32)message[3] << 24;
+    return Bytes(message, message + 4 + length);
+}
+
+Bytes settingsFile(u8 buttonFlag, u8 mode, const std::string &text)
+{
+    Bytes bytes = {23, buttonFlag, mode};
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.resize(259, 0);
+    return bytes;
+}
+
+Bytes removeFrame(u32 handle)
+{
+    Bytes frame = {6, 0, 0, 0, 5, 203};
+    addLe32(frame, handle);
+    return frame;
 }
 
 // ---- hostFun
@@ -162,6 +178,14 @@ const u8 *NT_STDCALL standinHostFun(const u8 *message)
         answer[4] = 2;
     }
     return hostAnswerFor(message[4], message[5]);
+}
+
+size_t countRequests(u8 kind, u8 code)
+{
+    size_t n = 0;
+    for (const Bytes &frame : g_requests)
+        n += frame.size() > 5 && frame[4] == kind && frame[5] == code;
+    return n;
 }
 
 u32 standinHostFunAddress()

@@ -30,6 +30,12 @@ Bytes textBytes(const std::string &text);
 void addLe32(Bytes &bytes, u32 value);
 void addCounted(Bytes &bytes, const Bytes &text);
 
+u32 le32At(const Bytes &bytes, size_t at);
+// A settings file as the module writes it: version, flag, mode, template, zeros to 259 bytes.
+Bytes settingsFile(u8 buttonFlag, u8 mode, const std::string &text);
+// The frame of a remove-button request for handle.
+Bytes removeFrame(u32 handle);
+
 // Copies a framed message (length field and payload) out of the module's buffer.
 Bytes frameBytes(const u8 *message);
 
@@ -45,6 +51,7 @@ extern HostSettings g_host;
 extern std::vector<Bytes> g_requests; // each request's frame, length field included
 
 const u8 *NT_STDCALL standinHostFun(const u8 *message);
+size_t countRequests(u8 kind, u8 code);
 u32 standinHostFunAddress();
 // The answers hostFun hands back, so a test can compare returned pointers.
 const u8 *hostAnswerFor(u8 kind, u8 code);
