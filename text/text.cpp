@@ -57,22 +57,18 @@ i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 pat
 
 u32 utf8Boundary(const char *text, u32 len)
 {
-    // Step back over continuation bytes to the lead byte of the last character,
-    // then keep that character only if all its bytes are present.
-    u32 lead = len;
+    // Step back over at most three continuation bytes to the last lead byte, and
+    // drop that character only when fewer bytes follow it than it announces.
     u32 back = 0;
-    while (lead > 0 && back < 4 && ((u8)text[lead - 1] & 0xC0) == 0x80) {
-        lead--;
+    while (back < 3 && back < len && ((u8)text[len - 1 - back] & 0xC0) == 0x80)
         back++;
-    }
-    if (lead == 0) return back ? 0 : len;
-    const u8 first = (u8)text[lead - 1];
-    u32 need = 1;
-    if (first >= 0xF0) need = 4;
-    else if (first >= 0xE0) need = 3;
-    else if (first >= 0xC0) need = 2;
-    else if (first >= 0x80) return back ? lead - 1 : len; // stray continuation run
-    return (back + 1 >= need) ? len : lead - 1;
+    if (back == len) return len;
+    const u8 lead = (u8)text[len - 1 - back];
+    u32 announced = 0;
+    if (lead >= 0xF0) announced = 3;
+    else if (lead >= 0xE0) announced = 2;
+    else if (lead >= 0xC0) announced = 1;
+    return back < announced ? len - 1 - back : len;
 }
 
 // Cut point for count bytes of source when only room bytes fit.

@@ -138,6 +138,9 @@ TEST(Utf8Boundary, DropsOnlyAnIncompleteLastCharacter)
         {"x\xF0\x9F\x8E\xB5", 4, 1},
         {"x\xF0\x9F\x8E\xB5", 5, 5},
         {"", 0, 0},
+        // Already broken text is never cut further, however long its stray run.
+        {"a\x80\x80\x80\x80", 5, 5},
+        {"a\x80\x80\x80\x80\x80", 6, 6},
     };
     for (const auto &c : cases)
         EXPECT_EQ(utf8Boundary(c.text, c.length), c.expected) << c.text << " / " << c.length;
