@@ -1,0 +1,138 @@
+// event_bench.cpp -- times the real module's status-text event against the bare window calls it cannot avoid
+#include "host/wire.h"
+#include "tools/standin/standin.h"
+#include "track/expand.h"
+
+#include <stdio.h>
+#include <algorithm>
+
+// Short rounds, the two kinds taking turns, so that a burst of other load on
+// the machine spoils a few rounds of both rather than one whole measurement.
+const int kRounds = 25;
+const int kEventsPerRound = 400;
+const int kTitleReadSize = 255;
+const UINT kPlayerTimeoutMs = 500;
+const UINT kSendFlags = SMTO_BLOCK | SMTO_ABORTIFHUNG;
+const double kMicrosecondsPerSecond = 1e6;
+
+const char kPlayerTitle[] = "12. Artist - Song - Winamp";
+const char kStringA[] = "away";
+// "Слушаю: ..." in UTF-8, as the host sends it, with all six tags.
+const char kStringB[] = "\xD0\xA1\xD0\xBB\xD1\x83\xD1\x88\xD0\xB0\xD1\x8E: %track% [%bitrate% kbps, %samplerate% kHz, "
+                        "%channels%, %position%/%length%]";
+const char kExpected[] = "\xD0\xA1\xD0\xBB\xD1\x83\xD1\x88\xD0\xB0\xD1\x8E: Artist - Song [320 kbps, 44 kHz, "
+                         "stereo, 1:05/4:05]";
+
+// The five questions of one event, in the order the module asks them.
+const PlayerQuestion kAsked[kQuestionCount] = {
+    {kInfoBitRate, kIpcGetInfo},          {kInfoSampleRate, kIpcGetInfo},       {kInfoChannels, kIpcGetInfo},
+    {kOutputLength, kIpcGetOutputTime}, {kOutputPosition, kIpcGetOutputTime},
+};
+
+static double g_ticksPerMicrosecond;
+static volatile u32 g_sink;
+
+static LONGLONG now()
+{
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart;
+}
+
+// What one event must do at least: both window searches, one title read and
+// five questions to the player, with the module's own flags and bound.
+static void bareCalls()
+{
+    HWND lightAlloy = FindWindowA(kLightAlloyClass, NULL);
+    HWND winamp = FindWindowA(kWinampClass, NULL);
+    WCHAR title[kTitleReadSize];
+    u32 sum = (u32)(UINT_PTR)lightAlloy + (u32)GetWindowTextW(winamp, title, kTitleReadSize);
+    for (const PlayerQuestion &q : kAsked) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(winamp, WM_USER, q.wParam, q.lParam, kSendFlags, kPlayerTimeoutMs, &result);
+        sum += (u32)result;
+    }
+    g_sink = sum;
+}
+
+static double timeEvents(const Bytes &message)
+{
+    const LONGLONG start = now();
+    for (int i = 0; i < kEventsPerRound; i++)
+        g_sink = (u32)(UINT_PTR)callPlugin(message);
+    return (now() - start) / g_ticksPerMicrosecond / kEventsPerRound;
+}
+
+static double timeBareCalls()
+{
+    const LONGLONG start = now();
+    for (int i = 0; i < kEventsPerRound; i++)
+        bareCalls();
+    return (now() - start) / g_ticksPerMicrosecond / kEventsPerRound;
+}
+
+static u32 le32(const Bytes &bytes, size_t at)
+{
+    return (u32)bytes[at] | (u32)bytes[at + 1] << 8 | (u32)bytes[at + 2] << 16 | (u32)bytes[at + 3] << 24;
+}
+
+// The answer's expanded text, or an empty string when the frame is malformed.
+static std::string expandedText(const Bytes &frame)
+{
+    const size_t aAt = kLengthBytes + 1;
+    if (frame.size() < aAt + kLengthBytes) return std::string();
+    const size_t lengthAt = aAt + kLengthBytes + le32(frame, aAt);
+    if (frame.size() < lengthAt + kLengthBytes) return std::string();
+    const size_t textAt = lengthAt + kLengthBytes;
+    const size_t textLength = le32(frame, lengthAt);
+    if (frame.size() != textAt + textLength) return std::string();
+    return std::string(frame.begin() + textAt, frame.end());
+}
+
+int main()
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    g_ticksPerMicrosecond = frequency.QuadPart / kMicrosecondsPerSecond;
+
+    if (!loadPlugin("nowtune.dll")) {
+        printf("nowtune.dll could not be loaded\n");
+        return 1;
+    }
+    if (!callPlugin(loadEvent(freshFolder("bench-settings")))) {
+        printf("the load event got no answer\n");
+        return 1;
+    }
+    if (!createPlayer(kWinampClass, kPlayerTitle)) {
+        printf("the stand-in Winamp could not be created\n");
+        return 1;
+    }
+
+    const Bytes message = statusEvent(textBytes(kStringA), textBytes(kStringB));
+    // Timing an event that answers wrongly would measure nothing useful.
+    const std::string got = expandedText(frameBytes(callPlugin(message)));
+    if (got != kExpected) {
+        printf("unexpected status text: \"%s\"\n", got.c_str());
+        return 1;
+    }
+
+    std::vector<double> events, bares;
+    for (int round = 0; round < kRounds; round++) {
+        events.push_back(timeEvents(message));
+        bares.push_back(timeBareCalls());
+        g_playerQueries.clear();
+    }
+    std::sort(events.begin(), events.end());
+    std::sort(bares.begin(), bares.end());
+    printf("status-text event with all six tags, %d rounds of %d, microseconds per event\n", kRounds,
+           kEventsPerRound);
+    printf("%-8s %12s %12s %8s\n", "", "event", "bare calls", "ratio");
+    printf("%-8s %12.2f %12.2f %8.2f\n", "best", events.front(), bares.front(), events.front() / bares.front());
+    const double eventMedian = events[kRounds / 2], bareMedian = bares[kRounds / 2];
+    printf("%-8s %12.2f %12.2f %8.2f\n", "median", eventMedian, bareMedian, eventMedian / bareMedian);
+
+    callPlugin(eventMessage(kKindEvent, kEventUnload));
+    unloadPlugin();
+    destroyPlayers();
+    return 0;
+}

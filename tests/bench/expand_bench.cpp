@@ -1,0 +1,82 @@
+// expand_bench.cpp -- the cost of expanding the six tags, beside a plain copy of the same text for scale
+#include "host/wire.h"
+#include "track/expand.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+const char kTrack[] = "Artist - Song";
+const PlayerAnswers kAnswers = {320, 44100, 2, 245, 65000};
+const char kStatusA[] = "away";
+// "Слушаю: ..." in UTF-8, as the host sends it.
+const char kStatusB[] = "\xD0\xA1\xD0\xBB\xD1\x83\xD1\x88\xD0\xB0\xD1\x8E: %track% [%bitrate% kbps, %channels%, "
+                        "%position%/%length%]";
+const u8 kUnreadByte = 0xEE;
+
+// The longest text expandTags takes: all six tags, filled up to kWorkCap - 1 bytes.
+static std::string fullTemplate()
+{
+    std::string text = "%track% [%bitrate% kbps, %samplerate% Hz, %channels%, %position%/%length%] ";
+    while (text.size() < kWorkCap - 1)
+        text += "text between the tags ";
+    return text.substr(0, kWorkCap - 1);
+}
+
+static std::vector<u8> statusMessage(const char *stringA, const char *stringB)
+{
+    std::vector<u8> message(kStatusStringAAt, kUnreadByte);
+    message[kLengthBytes + kKindAt] = kKindEvent;
+    message[kLengthBytes + kCodeAt] = kEventStatusText;
+    for (const char *text : {stringA, stringB}) {
+        const u32 n = textLength(text);
+        message.resize(message.size() + kLengthBytes);
+        putLe32(message.data() + message.size() - kLengthBytes, n);
+        message.insert(message.end(), text, text + n);
+    }
+    putLe32(message.data(), (u32)message.size() - kLengthBytes);
+    return message;
+}
+
+// expandTags consumes its work text, so each round puts it back first; that
+// is one 512-byte memory copy, small beside the copy benchmark below.
+static void expandAllTags(benchmark::State &state)
+{
+    const std::string text = fullTemplate();
+    char work[kWorkCap], scratch[kWorkCap], out[kWorkCap];
+    for (auto _ : state) {
+        copyMemory(work, text.c_str(), kWorkCap);
+        benchmark::DoNotOptimize(expandTags(work, scratch, out, kWorkCap, kTrack, &kAnswers, cutUtf8));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed((int64_t)state.iterations() * (kWorkCap - 1));
+}
+BENCHMARK(expandAllTags);
+
+static void copySameText(benchmark::State &state)
+{
+    const std::string text = fullTemplate();
+    char out[kWorkCap];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(copyText(out, kWorkCap, text.c_str(), cutUtf8));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed((int64_t)state.iterations() * (kWorkCap - 1));
+}
+BENCHMARK(copySameText);
+
+static void layoutTypicalStatus(benchmark::State &state)
+{
+    const std::vector<u8> message = statusMessage(kStatusA, kStatusB);
+    u8 answer[kOutPayloadCap + 1];
+    char work[kWorkCap], scratch[kWorkCap];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            layoutStatusAnswer(message.data(), answer, kOutPayloadCap, work, scratch, kTrack, &kAnswers));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(layoutTypicalStatus);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,99 @@
+// fuzz_check.h -- what the fuzz targets share: aborting checks, guarded buffers, a strict UTF-8 test
+#pragma once
+
+#include "common/types.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <memory>
+#include <string>
+
+const u32 kGuardBytes = 16;
+const u8 kGuard = 0xA5;
+
+// libFuzzer and the replay both take an abort as a finding.
+static inline void fail(const char *file, int line, const char *what)
+{
+    fprintf(stderr, "%s:%d: check failed: %s\n", file, line, what);
+    abort();
+}
+#define check(cond) ((cond) ? (void)0 : fail(__FILE__, __LINE__, #cond))
+
+// A guarded heap buffer: ASan sees far overruns, the guards near ones.
+class Guarded {
+public:
+    explicit Guarded(size_t size) : size_(size), bytes_(new u8[size + 2 * kGuardBytes])
+    {
+        memset(bytes_.get(), kGuard, size + 2 * kGuardBytes);
+    }
+    u8 *data() { return bytes_.get() + kGuardBytes; }
+    char *text() { return (char *)data(); }
+    bool guardsIntact() const
+    {
+        for (u32 i = 0; i < kGuardBytes; i++)
+            if (bytes_[i] != kGuard || bytes_[kGuardBytes + size_ + i] != kGuard) return false;
+        return true;
+    }
+
+private:
+    size_t size_;
+    std::unique_ptr<u8[]> bytes_;
+};
+
+// Strict UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+static inline bool validUtf8(const std::string &text)
+{
+    const u8 *s = (const u8 *)text.data();
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n) {
+        const u8 b = s[i];
+        size_t need;
+        u32 code;
+        if (b < 0x80) {
+            i++;
+            continue;
+        }
+        if (b >= 0xC2 && b <= 0xDF) {
+            need = 1;
+            code = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2;
+            code = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3;
+            code = b & 0x07;
+        } else {
+            return false;
+        }
+        if (i + need >= n) return false;
+        for (size_t k = 1; k <= need; k++) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            code = code << 6 | (s[i + k] & 0x3F);
+        }
+        if ((need == 2 && code < 0x800) || (need == 3 && code < 0x10000) || code > 0x10FFFF ||
+            (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += need + 1;
+    }
+    return true;
+}
+
+
+// Replace-all written plainly: left to right, no overlaps, an empty pattern copies.
+static inline std::string referenceReplace(const std::string &source, const std::string &pattern, const std::string &replacement)
+{
+    if (pattern.empty()) return source;
+    std::string out;
+    size_t i = 0;
+    while (i + pattern.size() <= source.size()) {
+        if (source.compare(i, pattern.size(), pattern) == 0) {
+            out += replacement;
+            i += pattern.size();
+        } else {
+            out += source[i++];
+        }
+    }
+    return out + source.substr(i);
+}

@@ -1,0 +1,280 @@
+// fuzz_expand.cpp -- trackFromTitle(), expandTags() and layoutStatusAnswer() with hostile titles, templates and events
+#include "host/wire.h"
+#include "track/expand.h"
+#include "fuzz_check.h"
+
+
+// Input, read front to back (missing bytes read as zero):
+//   flags (1), five player answers (5 x 4), track capacity (2), output or
+//   payload capacity (2), string A length (2), string B length (2), A-near-cap
+//   offset (1), title piece (2 + bytes), template piece (2 + bytes), and the
+//   rest for string A.
+const u8 kFlagStatus = 1;     // layoutStatusAnswer instead of expandTags alone
+const u8 kKindShift = 1;      // bits 1-2: player kind, 3 an unknown one
+const u8 kKindMask = 3;
+const u8 kFlagUtf8Cut = 8;    // track and expandTags cut by UTF-8
+const u8 kFlagNearCap = 16;   // string A sized around what the payload cap allows
+const u8 kFlagDecorate = 32;  // the title gets the player's own frame around it
+const u8 kFlagUtf8Map = 64;   // high bytes become whole UTF-8 characters
+const u8 kFlagRepeatB = 128;  // string B repeats its piece up to its length
+
+const u32 kOutCapRange = kWorkCap + 40;
+const u32 kPayloadCapRange = kOutPayloadCap + 80;
+const u32 kStringARange = 1200;
+const u32 kStringBRange = 1100;
+const u32 kPieceRange = 700;
+const i32 kNearCapSpread = 12;
+
+const u32 kStatusHead = kStatusStringAAt; // length field, kind, code and five unread bytes
+const u32 kAnswerFixed = 1 + 2 * kLengthBytes; // kind and the two length fields
+const u8 kUnreadByte = 0xEE;
+
+// Bytes from 0xF8 up (never part of UTF-8) stand for tags and tag fragments.
+const u8 kFirstTagByte = 0xF8;
+const char *const kTagPieces[] = {kTagTrack, kTagBitRate, kTagSampleRate, kTagChannels,
+                                  kTagLength, kTagPosition, "%", "%track"};
+const char *const kUtf8Characters[] = {"\xD0\x96", "\xE2\x82\xAC", "\xF0\x9F\x8E\xB5", "\xC3\xA9"};
+
+struct Reader {
+    const u8 *data;
+    size_t left;
+
+    u8 byte()
+    {
+        if (!left) return 0;
+        left--;
+        return *data++;
+    }
+    u32 le16() { return byte() | (u32)byte() << 8; }
+    u32 le32() { return le16() | le16() << 16; }
+    std::string bytes(size_t count)
+    {
+        if (count > left) count = left;
+        std::string piece((const char *)data, count);
+        data += count;
+        left -= count;
+        return piece;
+    }
+};
+
+static std::string cString(const std::string &bytes)
+{
+    return bytes.substr(0, strlen(bytes.c_str()));
+}
+
+// Tag bytes become tags; with utf8Map other high bytes become whole characters.
+static std::string dress(const std::string &raw, bool utf8Map)
+{
+    std::string out;
+    for (const char c : raw) {
+        const u8 b = (u8)c;
+        if (b >= kFirstTagByte) out += kTagPieces[b - kFirstTagByte];
+        else if (utf8Map && b >= 0x80) out += kUtf8Characters[b % dimof(kUtf8Characters)];
+        else out += c;
+    }
+    return out;
+}
+
+static std::string repeatTo(const std::string &piece, size_t length)
+{
+    std::string out;
+    if (piece.empty()) return out;
+    while (out.size() < length)
+        out += piece;
+    return out.substr(0, length);
+}
+
+// ---- Reference behaviour, written plainly with std::string.
+
+// Cut to fit cap bytes with the zero (cap >= 1).
+static std::string fitRef(const std::string &text, u32 cap, TextCut cut)
+{
+    const u32 room = cap - 1;
+    if (text.size() <= room) return text;
+    return text.substr(0, cut == cutUtf8 ? utf8Boundary(text.data(), room) : room);
+}
+
+static std::string trackRef(u32 kind, const std::string &title)
+{
+    const std::string t = cString(title);
+    if (kind == kPlayerWinamp) {
+        const size_t end = t.find(kWinampTitleEnd);
+        if (end == std::string::npos) return "";
+        const size_t number = t.substr(0, end).find(kPlaylistNumberEnd);
+        if (number == std::string::npos) return "";
+        const size_t from = number + strlen(kPlaylistNumberEnd);
+        return t.substr(from, end - from);
+    }
+    if (kind == kPlayerLightAlloy) {
+        const size_t end = t.find(kLightAlloyTitleEnd);
+        return end == std::string::npos ? "" : t.substr(0, end);
+    }
+    return "";
+}
+
+static std::string minutesRef(u32 seconds)
+{
+    char text[32];
+    snprintf(text, sizeof(text), "%u:%02u", seconds / 60, seconds % 60);
+    return text;
+}
+
+static std::string expandRef(const std::string &work, const std::string &track, const PlayerAnswers &a, u32 outCap,
+                             TextCut cut)
+{
+    const u32 noAnswer = 0xFFFFFFFF;
+    const std::string channels =
+        a.channels == 1 ? "mono" : a.channels == 2 ? "stereo" : std::to_string(a.channels) + "ch";
+    const std::string replacements[] = {
+        track,
+        std::to_string(a.bitRate),
+        std::to_string(a.sampleRate),
+        channels,
+        minutesRef(a.length == noAnswer ? 0 : a.length),
+        minutesRef(a.position == noAnswer ? 0 : a.position / 1000),
+    };
+    const char *const tags[] = {kTagTrack, kTagBitRate, kTagSampleRate, kTagChannels, kTagLength, kTagPosition};
+    std::string text = cString(work);
+    for (u32 i = 0; i < dimof(tags); i++) {
+        const u32 cap = i + 1 < dimof(tags) ? kWorkCap : outCap;
+        text = fitRef(referenceReplace(text, tags[i], replacements[i]), cap, cut);
+    }
+    return text;
+}
+
+// ---- Checks.
+
+static std::string checkTrack(u32 kind, const std::string &title, u32 trackCap, TextCut cut, Guarded &track)
+{
+    const u32 n = trackFromTitle(kind, title.c_str(), track.text(), trackCap, cut);
+    check(track.guardsIntact());
+    if (trackCap == 0) {
+        check(n == 0);
+        return "";
+    }
+    const std::string expected = fitRef(trackRef(kind, title), trackCap, cut);
+    check(n == expected.size());
+    check(memcmp(track.text(), expected.data(), n) == 0);
+    check(track.text()[n] == 0);
+    if (cut == cutUtf8 && validUtf8(cString(title))) check(validUtf8(expected));
+    return expected;
+}
+
+static void checkExpand(const std::string &templateText, const std::string &track, const PlayerAnswers &answers,
+                        u32 outCap, TextCut cut)
+{
+    Guarded work(kWorkCap), scratch(kWorkCap), out(outCap);
+    // The caller's work text: at most kWorkCap - 1 bytes, cut anywhere.
+    const std::string workText = templateText.substr(0, kWorkCap - 1);
+    memcpy(work.data(), workText.data(), workText.size());
+    work.data()[workText.size()] = 0;
+
+    const u32 n = expandTags(work.text(), scratch.text(), out.text(), outCap, track.c_str(), &answers, cut);
+    check(work.guardsIntact() && scratch.guardsIntact() && out.guardsIntact());
+    if (outCap == 0) {
+        check(n == 0);
+        return;
+    }
+    const std::string expected = expandRef(workText, track, answers, outCap, cut);
+    check(n == expected.size());
+    check(memcmp(out.text(), expected.data(), n) == 0);
+    check(out.text()[n] == 0);
+    if (cut == cutUtf8 && validUtf8(cString(workText)) && validUtf8(track)) check(validUtf8(expected));
+}
+
+static void checkStatus(const std::string &stringA, const std::string &stringB, const std::string &track,
+                        const PlayerAnswers &answers, u32 payloadCap)
+{
+    // The event exactly as large as its strings: reading past it is an ASan report.
+    const size_t messageSize = kStatusHead + kLengthBytes + stringA.size() + kLengthBytes + stringB.size();
+    std::unique_ptr<u8[]> message(new u8[messageSize]);
+    u8 *at = message.get();
+    putLe32(at, (u32)(messageSize - kLengthBytes));
+    at[kLengthBytes + kKindAt] = kKindEvent;
+    at[kLengthBytes + kCodeAt] = kEventStatusText;
+    memset(at + kLengthBytes + 2, kUnreadByte, kStatusHead - kLengthBytes - 2);
+    at += kStatusHead;
+    putLe32(at, (u32)stringA.size());
+    memcpy(at + kLengthBytes, stringA.data(), stringA.size());
+    at += kLengthBytes + stringA.size();
+    putLe32(at, (u32)stringB.size());
+    memcpy(at + kLengthBytes, stringB.data(), stringB.size());
+
+    Guarded answer(payloadCap + 1), work(kWorkCap), scratch(kWorkCap);
+    const u32 n = layoutStatusAnswer(message.get(), answer.data(), payloadCap, work.text(), scratch.text(),
+                                     track.c_str(), &answers);
+    check(answer.guardsIntact() && work.guardsIntact() && scratch.guardsIntact());
+
+    const u32 lengthA = (u32)stringA.size();
+    if ((uint64_t)kAnswerFixed + lengthA > payloadCap) {
+        check(n == 0);
+        return;
+    }
+    check(n >= kAnswerFixed + lengthA && n <= payloadCap);
+    const u8 *reply = answer.data();
+    check(reply[kKindAt] == kKindAnswer);
+    check(getLe32(reply + 1) == lengthA);
+    check(memcmp(reply + 1 + kLengthBytes, stringA.data(), lengthA) == 0);
+    const u32 resultAt = kAnswerFixed + lengthA;
+    const u32 resultLength = getLe32(reply + resultAt - kLengthBytes);
+    check(n == resultAt + resultLength);
+    check(reply[n] == 0);
+
+    // String B as the plug-in takes it: at most kWorkCap - 1 bytes, cut by
+    // UTF-8, then up to its first zero.
+    const std::string workText = cString(fitRef(stringB, kWorkCap, cutUtf8));
+    u32 room = payloadCap - resultAt + 1;
+    if (room > kWorkCap) room = kWorkCap;
+    const std::string expected = expandRef(workText, track, answers, room, cutUtf8);
+    check(resultLength == expected.size());
+    check(memcmp(reply + resultAt, expected.data(), resultLength) == 0);
+    if (validUtf8(cString(stringB)) && validUtf8(track)) check(validUtf8(expected));
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Reader in = {data, size};
+    const u8 flags = in.byte();
+    PlayerAnswers answers;
+    answers.bitRate = in.le32();
+    answers.sampleRate = in.le32();
+    answers.channels = in.le32();
+    answers.length = in.le32();
+    answers.position = in.le32();
+    const u32 trackCap = in.le16() % (kTrackCap + 1);
+    const u32 outField = in.le16();
+    const u32 lengthAField = in.le16();
+    const u32 lengthB = in.le16() % kStringBRange;
+    const i32 nearCap = (i32)(in.byte() % (2 * kNearCapSpread + 1)) - kNearCapSpread;
+    const bool utf8Map = flags & kFlagUtf8Map;
+    const u32 titleLength = in.le16() % kPieceRange;
+    std::string title = dress(in.bytes(titleLength), utf8Map);
+    const u32 templateLength = in.le16() % kPieceRange;
+    const std::string templateText = dress(in.bytes(templateLength), utf8Map);
+    const std::string pieceA = in.bytes(in.left);
+
+    const u32 kind = (flags >> kKindShift) & kKindMask;
+    const TextCut cut = (flags & kFlagUtf8Cut) ? cutUtf8 : cutBytes;
+    if (flags & kFlagDecorate) {
+        if (kind == kPlayerWinamp) title = "12. " + title + kWinampTitleEnd;
+        if (kind == kPlayerLightAlloy) title = title + kLightAlloyTitleEnd;
+    }
+
+    Guarded trackBuffer(trackCap);
+    const std::string track = checkTrack(kind, title, trackCap, cut, trackBuffer);
+
+    if (!(flags & kFlagStatus)) {
+        checkExpand(templateText, track, answers, outField % kOutCapRange, cut);
+        return 0;
+    }
+    const u32 payloadCap = outField % kPayloadCapRange;
+    u32 lengthA = lengthAField % kStringARange;
+    if (flags & kFlagNearCap) {
+        const i32 aroundCap = (i32)payloadCap - (i32)kAnswerFixed + nearCap;
+        lengthA = aroundCap > 0 ? (u32)aroundCap : 0;
+    }
+    const std::string stringA = repeatTo(pieceA.empty() ? std::string(1, '\0') : pieceA, lengthA);
+    const std::string stringB = (flags & kFlagRepeatB) ? repeatTo(templateText, lengthB) : templateText;
+    checkStatus(stringA, stringB, track, answers, payloadCap);
+    return 0;
+}
