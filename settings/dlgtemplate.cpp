@@ -96,59 +96,50 @@ static u32 putPadding(u8 *block, u32 offset)
     return aligned;
 }
 
+// Field writers that step past what they wrote.
+static u8 *put16(u8 *at, u16 value)
+{
+    putLe16(at, value);
+    return at + kWord;
+}
+
+static u8 *put32(u8 *at, u32 value)
+{
+    putLe32(at, value);
+    return at + kDword;
+}
+
 static u32 putHeader(u8 *block, const Utf16Text *texts)
 {
-    u8 *at = block;
-    putLe32(at, kDialogStyle);
-    at += kDword;
-    putLe32(at, kNoExStyle);
-    at += kDword;
-    putLe16(at, (u16)kControlCount);
-    at += kWord;
-    putLe16(at, kDialogX);
-    at += kWord;
-    putLe16(at, kDialogY);
-    at += kWord;
-    putLe16(at, kDialogWidth);
-    at += kWord;
-    putLe16(at, kDialogHeight);
-    at += kWord;
-    putLe16(at, kNoMenu);
-    at += kWord;
-    putLe16(at, kSystemDialogClass);
-    at += kWord;
+    u8 *at = put32(block, kDialogStyle);
+    at = put32(at, kNoExStyle);
+    at = put16(at, (u16)kControlCount);
+    at = put16(at, kDialogX);
+    at = put16(at, kDialogY);
+    at = put16(at, kDialogWidth);
+    at = put16(at, kDialogHeight);
+    at = put16(at, kNoMenu);
+    at = put16(at, kSystemDialogClass);
     at += putText(at, texts[textCaption]);
     // Present only because the style carries DS_SETFONT.
-    putLe16(at, kDialogFontPoints);
-    at += kWord;
+    at = put16(at, kDialogFontPoints);
     at += putText(at, texts[textFont]);
     return (u32)(at - block);
 }
 
 static u32 putItem(u8 *block, const DialogControl &control, const Utf16Text *texts)
 {
-    u8 *at = block;
-    putLe32(at, control.style);
-    at += kDword;
-    putLe32(at, kNoExStyle);
-    at += kDword;
-    putLe16(at, control.x);
-    at += kWord;
-    putLe16(at, control.y);
-    at += kWord;
-    putLe16(at, control.cx);
-    at += kWord;
-    putLe16(at, control.cy);
-    at += kWord;
-    putLe16(at, control.id);
-    at += kWord;
-    putLe16(at, kClassMarker);
-    at += kWord;
-    putLe16(at, control.classAtom);
-    at += kWord;
+    u8 *at = put32(block, control.style);
+    at = put32(at, kNoExStyle);
+    at = put16(at, control.x);
+    at = put16(at, control.y);
+    at = put16(at, control.cx);
+    at = put16(at, control.cy);
+    at = put16(at, control.id);
+    at = put16(at, kClassMarker);
+    at = put16(at, control.classAtom);
     at += putText(at, controlText(control, texts));
-    putLe16(at, kNoCreationData);
-    at += kWord;
+    at = put16(at, kNoCreationData);
     return (u32)(at - block);
 }
 
