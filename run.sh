@@ -96,7 +96,7 @@ fuzz)
     ;;
 screenshot)
     setup_windows
-    need_packages xvfb xauth imagemagick
+    need_packages xvfb xauth imagemagick fonts-wine
     build_windows
     "$here/tools/screenshot.sh" "$build"
     ;;
