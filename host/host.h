@@ -6,7 +6,6 @@
 
 typedef const u8 *(NT_STDCALL *HostFun)(const u8 *message);
 
-extern HINSTANCE g_instance;
 extern HMODULE g_hostModule;
 extern HICON g_buttonIcon;
 extern HostFun g_hostFun;

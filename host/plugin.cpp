@@ -6,7 +6,7 @@
 
 const WORD kButtonIconId = 101;
 
-HINSTANCE g_instance;
+static HINSTANCE g_instance;
 HMODULE g_hostModule;
 HICON g_buttonIcon;
 

@@ -11,7 +11,6 @@ const u32 kDialogBlockSize = 1024;
 // System menu, centred on the screen, own font (DS_SETFONT, 0x40): no other
 // bits, so the dialog is an overlapped window with a title bar.
 const u32 kDialogStyle = 0x00080840;
-const u32 kDialogStyleSetFont = 0x00000040;
 const u16 kDialogX = 0;
 const u16 kDialogY = 0;
 const u16 kDialogWidth = 250;

@@ -1,5 +1,6 @@
 // host.cpp -- the stand-in host: loads nowtune.dll, delivers events and answers its requests
 #include "standin.h"
+#include "host/wire.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -118,14 +119,13 @@ Bytes statusEvent(const Bytes &stringA, const Bytes &stringB)
 
 u32 le32At(const Bytes &bytes, size_t at)
 {
-    return (u32)bytes[at] | (u32)bytes[at + 1] << 8 | (u32)bytes[at + 2] << 16 | (u32)bytes[at + 3] << 24;
+    return getLe32(bytes.data() + at);
 }
 
 Bytes frameBytes(const u8 *message)
 {
     if (!message) return Bytes();
-    const u32 length = (u32)message[0] | (u32)message[1] << 8 | (u32)message[2] << 16 | (u32)message[3] << 24;
-    return Bytes(message, message + 4 + length);
+    return Bytes(message, message + 4 + getLe32(message));
 }
 
 Bytes settingsFile(u8 buttonFlag, u8 mode, const std::string &text)
@@ -147,7 +147,8 @@ Bytes removeFrame(u32 handle)
 
 static u8 g_addButtonAnswer[8];
 static u8 g_queryContactAnswer[9];
-static u8 g_otherAnswers[3][5];
+// Remove button, send message and append to input: an empty answer of kind 2 each.
+static u8 g_otherAnswers[3][5] = {{1, 0, 0, 0, 2}, {1, 0, 0, 0, 2}, {1, 0, 0, 0, 2}};
 
 const u8 *hostAnswerFor(u8 kind, u8 code)
 {
@@ -163,20 +164,12 @@ const u8 *NT_STDCALL standinHostFun(const u8 *message)
 {
     g_requests.push_back(frameBytes(message));
     // Add button: the handle right behind the length field, no kind byte.
-    Bytes add;
-    addLe32(add, 4);
-    addLe32(add, g_host.buttonHandle);
-    memcpy(g_addButtonAnswer, add.data(), sizeof(g_addButtonAnswer));
+    putLe32(g_addButtonAnswer, 4);
+    putLe32(g_addButtonAnswer + 4, g_host.buttonHandle);
     // Query contact: one byte the plug-in skips, then the contact.
-    Bytes query;
-    addLe32(query, 5);
-    query.push_back(2);
-    addLe32(query, g_host.contact);
-    memcpy(g_queryContactAnswer, query.data(), sizeof(g_queryContactAnswer));
-    for (auto &answer : g_otherAnswers) {
-        answer[0] = 1;
-        answer[4] = 2;
-    }
+    putLe32(g_queryContactAnswer, 5);
+    g_queryContactAnswer[4] = 2;
+    putLe32(g_queryContactAnswer + 5, g_host.contact);
     return hostAnswerFor(message[4], message[5]);
 }
 
