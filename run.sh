@@ -43,6 +43,28 @@ setup_windows() {
     need_locales
 }
 
+# Wine's 32-bit half needs a kernel that runs i386 programs; some have that switched
+# off (ia32_emulation=off), and arm64 has none. There Wine runs in a qemu guest.
+# NT_WINE_VM=1 takes the guest on any host.
+wine_vm=
+setup_wine_place() {
+    local why=
+    if [ "${NT_WINE_VM:-}" = 1 ]; then
+        why="NT_WINE_VM=1"
+    elif ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+        why="this kernel runs no 32-bit programs"
+    fi
+    [ -n "$why" ] || return 0
+    wine_vm=1
+    need_packages qemu-system-x86 debootstrap e2fsprogs
+    echo "$why: the Wine part runs in a qemu guest; building the guest the first time takes a few minutes"
+}
+
+# Runs a command that needs Wine: here, or in the guest.
+on_wine() {
+    if [ -n "$wine_vm" ]; then "$here/tools/vm.sh" run "$@"; else "$@"; fi
+}
+
 setup_native() {
     need_packages cmake make g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
 }
@@ -59,35 +81,40 @@ build_native() {
     cmake --build "$build/native" -j "$jobs"
 }
 
-wine_run() {
-    "$here/tools/wine.sh" start
-    local rc=0
-    "$here/tools/wine.sh" run "$@" || rc=$?
-    "$here/tools/wine.sh" stop
-    return $rc
-}
-
 case "${1:-}" in
 demo)
     setup_windows
+    setup_wine_place
     build_windows
     echo
-    wine_run "$build/win/bin/nthost.exe"
+    on_wine "$here/tools/wine.sh" once "$build/win/bin/nthost.exe"
     ;;
 test)
     setup_windows
+    setup_wine_place
     setup_native
     build_windows
     build_native
     cd "$build/native"
-    ctest --output-on-failure -j "$jobs"
+    if [ -z "$wine_vm" ]; then
+        ctest --output-on-failure -j "$jobs"
+    else
+        # The native tests here, then the Wine tests in one boot of the guest.
+        rc=0
+        ctest --output-on-failure -j "$jobs" -E '^wine_' || rc=$?
+        on_wine ctest --output-on-failure -R '^wine_' || rc=$?
+        exit $rc
+    fi
     ;;
 bench)
     setup_windows
+    setup_wine_place
     setup_native
     build_windows
     build_native
-    "$here/tests/bench/bench.sh" "$build"
+    "$here/tests/bench/bench.sh" native "$build"
+    echo
+    on_wine "$here/tests/bench/bench.sh" wine "$build"
     ;;
 fuzz)
     setup_native
@@ -96,9 +123,11 @@ fuzz)
     ;;
 screenshot)
     setup_windows
-    need_packages xvfb xauth imagemagick fonts-wine
+    setup_wine_place
+    # The guest brings its own X server and fonts.
+    [ -n "$wine_vm" ] || need_packages xvfb xauth imagemagick fonts-wine
     build_windows
-    "$here/tools/screenshot.sh" "$build"
+    on_wine "$here/tools/screenshot.sh" "$build"
     ;;
 release)
     setup_windows

@@ -16,7 +16,7 @@ docs=$here/docs
 markers=$bin/shot
 wine=$here/tools/wine.sh
 # A prefix of its own: the tests' prefix draws with the null driver, which shows nothing.
-export NT_WINEPREFIX=$build/wineprefix-x11 NT_GRAPHICS=x11
+export NT_WINEPREFIX=${NT_WINEPREFIX:-$build/wineprefix}-x11 NT_GRAPHICS=x11
 
 [ -f "$bin/nowtune.dll" ] && [ -f "$bin/shot.exe" ] || { echo "no nowtune.dll or shot.exe in $bin" >&2; exit 1; }
 mkdir -p "$docs"

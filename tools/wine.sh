@@ -4,6 +4,7 @@
 #   wine.sh start            prepare the prefix and start a persistent wineserver
 #   wine.sh run PROG [ARGS]  run PROG in its own folder; its output is passed on
 #   wine.sh stop             stop the wineserver
+#   wine.sh once PROG [ARGS] start, run PROG, stop: for a single program
 # NT_WINEPREFIX, NT_LOCALE and NT_GRAPHICS (null, or x11 with a display) change those three.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,6 +47,14 @@ stop)
     wineserver -w </dev/null >/dev/null 2>&1
     exit 0
     ;;
+once)
+    shift
+    "$0" start
+    "$0" run "$@"
+    rc=$?
+    "$0" stop
+    exit $rc
+    ;;
 run)
     shift
     prepare
@@ -60,7 +69,7 @@ run)
     exit $rc
     ;;
 *)
-    echo "usage: $0 start|run PROG [ARGS]|stop" >&2
+    echo "usage: $0 start|run PROG [ARGS]|stop|once PROG [ARGS]" >&2
     exit 2
     ;;
 esac

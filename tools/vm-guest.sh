@@ -1,0 +1,110 @@
+#!/bin/bash
+# vm-guest.sh -- builds the x86-64 Debian 12 guest in which Wine runs where this kernel runs no 32-bit programs.
+#   vm-guest.sh DIR   writes DIR/guest.img (raw ext4), DIR/vmlinuz and DIR/initrd.img; needs root,
+#                     debootstrap and e2fsprogs, and nothing from the network but Debian's packages
+# The guest boots straight into /sbin/nowtune-init, which mounts the project folder
+# (shared by vm.sh at the same path) and runs the job vm.sh left there.
+set -eu
+out=${1:?usage: vm-guest.sh DIR}
+suite=bookworm
+# The host's own Debian mirror, so the guest comes from where the host's packages come from.
+mirror=$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/* *$/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -1)
+[ -n "$mirror" ] || mirror=$(sed -n 's/^deb \(\[[^]]*\] \)\?\(http[^ ]*\/debian\)\/* .*/\2/p' /etc/apt/sources.list 2>/dev/null | head -1)
+[ -n "$mirror" ] || mirror=http://deb.debian.org/debian
+# What the Wine tests, the demo, the benchmark and the screenshot use in the guest;
+# ctest comes with cmake. The initrd's default module set holds the virtio disk and ext4.
+packages=(wine wine32:i386 locales cmake xvfb xauth imagemagick fonts-wine kmod
+    linux-image-amd64 initramfs-tools)
+
+mkdir -p "$out"
+work=$(mktemp -d "$out/build.XXXXXX")
+root=$work/root
+mounted=()
+cleanup() {
+    local m
+    for m in "${mounted[@]}"; do umount -l "$m" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    DEBIAN_FRONTEND=noninteractive LC_ALL=C "$@"; }
+
+echo "vm-guest: debootstrap $suite from $mirror"
+debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
+    { tail -20 "$work/debootstrap.log" >&2; exit 1; }
+for m in proc sys dev; do
+    mount --bind "/$m" "$root/$m"
+    mounted=("$root/$m" "${mounted[@]}")
+done
+
+cat >"$root/etc/apt/sources.list" <<EOF
+deb $mirror $suite main
+deb $mirror $suite-updates main
+EOF
+# Nothing in a guest that lives for one command needs documentation or recommends.
+cat >"$root/etc/dpkg/dpkg.cfg.d/01-nodoc" <<'EOF'
+path-exclude=/usr/share/doc/*
+path-exclude=/usr/share/man/*
+path-exclude=/usr/share/info/*
+EOF
+printf 'ru_RU.UTF-8 UTF-8\nen_US.UTF-8 UTF-8\n' >"$root/etc/locale.gen"
+
+echo "vm-guest: installing ${packages[*]}"
+in_root dpkg --add-architecture i386
+in_root apt-get update -q >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log" >&2; exit 1; }
+in_root apt-get install -y -q --no-install-recommends "${packages[@]}" >>"$work/apt.log" 2>&1 ||
+    { tail -20 "$work/apt.log" >&2; exit 1; }
+in_root locale-gen >/dev/null
+in_root apt-get clean
+
+# The guest's whole init: no service manager, one job, then power off.
+cat >"$root/sbin/nowtune-init" <<'EOF'
+#!/bin/sh
+# nowtune-init -- the guest's first process: mounts the shared project folder, runs its job, powers off.
+PATH=/usr/sbin:/usr/bin:/sbin:/bin
+export PATH
+mountpoint -q /proc || mount -t proc proc /proc
+mountpoint -q /sys || mount -t sysfs sysfs /sys
+mountpoint -q /dev || mount -t devtmpfs devtmpfs /dev
+mkdir -p /dev/shm /dev/pts
+mount -t tmpfs tmpfs /dev/shm
+mount -t devpts devpts /dev/pts
+mount -t tmpfs tmpfs /tmp
+mountpoint -q /run || mount -t tmpfs tmpfs /run
+share=
+for arg in $(cat /proc/cmdline); do
+    case $arg in nowtune.share=*) share=${arg#nowtune.share=} ;; esac
+done
+# The job's output goes to the host over a virtio console, apart from the kernel's
+# messages on the serial one; raw, or each line end would arrive as CR LF.
+modprobe virtio_console
+modprobe 9pnet_virtio
+modprobe 9p
+out=/dev/hvc0
+[ -c $out ] || out=/dev/console
+stty -F $out raw -echo 2>/dev/null
+mkdir -p "$share"
+if mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=mmap project "$share" &&
+    [ -f "$share/build/vm/job" ]; then
+    sh "$share/build/vm/job" </dev/null >$out 2>&1
+    echo $? >"$share/build/vm/status"
+else
+    echo "nowtune-init: no job in $share/build/vm" >$out
+fi
+sync
+echo o >/proc/sysrq-trigger
+sleep 60
+EOF
+chmod 755 "$root/sbin/nowtune-init"
+echo nowtune-guest >"$root/etc/hostname"
+
+cp -L "$root/vmlinuz" "$work/vmlinuz"
+cp -L "$root/initrd.img" "$work/initrd.img"
+for m in "${mounted[@]}"; do umount -l "$m"; done
+mounted=()
+
+# Room for the Wine prefixes the guest makes on its own disk; the image is sparse.
+size_mb=$(( $(du -sm "$root" | cut -f1) + 3072 ))
+echo "vm-guest: making a ${size_mb} MB disk image"
+mke2fs -q -t ext4 -L nowtune -d "$root" "$work/guest.img" "${size_mb}M" >/dev/null
+mv "$work/vmlinuz" "$work/initrd.img" "$work/guest.img" "$out/"
