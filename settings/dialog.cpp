@@ -51,16 +51,20 @@ static void showAbout()
     MessageBoxW(NULL, about, caption, MB_OK | MB_ICONINFORMATION);
 }
 
+// Every control is read before anything is done: the host may pump messages or
+// call back in while it handles the button request.
 static void applySettings(HWND dialog)
 {
     const bool ticked = IsDlgButtonChecked(dialog, kIdShowButton) == BST_CHECKED;
+    const u8 mode = IsDlgButtonChecked(dialog, kIdSendAtOnce) == BST_CHECKED ? kSendAtOnce : kAppendToInput;
+    char text[kTemplateReadSize];
+    if (!GetDlgItemTextA(dialog, kIdTemplateEdit, text, kTemplateReadSize)) text[0] = 0;
+
     const ButtonChange change = buttonChangeOnOk(&g_settings, ticked);
     if (change == buttonAdd) addChatButton();
     if (change == buttonRemove) removeChatButton();
     setButtonFlag(&g_settings, ticked);
-    setSendMode(&g_settings, IsDlgButtonChecked(dialog, kIdSendAtOnce) == BST_CHECKED ? kSendAtOnce : kAppendToInput);
-    char text[kTemplateReadSize];
-    if (!GetDlgItemTextA(dialog, kIdTemplateEdit, text, kTemplateReadSize)) text[0] = 0;
+    setSendMode(&g_settings, mode);
     setTemplate(&g_settings, text);
     writeSettings();
 }

@@ -1,4 +1,4 @@
-// file.cpp -- reading the settings file, and saving it without ever losing the old one
+// file.cpp -- the settings record and its file: read at load, saved without losing the old settings
 #include "settings.h"
 #include "../text/text.h"
 
@@ -26,6 +26,36 @@ void readSettings()
     parseSettings(&g_settings, bytes, total);
 }
 
+// Writes the whole record from the file's start, cuts anything behind it and
+// flushes; false unless every step succeeded.
+static bool writeRecord(HANDLE file)
+{
+    DWORD written = 0;
+    return WriteFile(file, g_settings.bytes, kSettingsSize, &written, NULL) && written == kSettingsSize &&
+           SetEndOfFile(file) && FlushFileBuffers(file);
+}
+
+static bool replaceFromTemp(const char *tempPath)
+{
+    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool complete = writeRecord(file);
+    CloseHandle(file);
+    return complete && MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+// A viewer, backup tool or virus scanner that holds the file open without
+// sharing deletion makes the replace fail, yet lets the file be written.
+static bool overwriteInPlace()
+{
+    HANDLE file = CreateFileA(g_settingsPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                              0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool complete = writeRecord(file);
+    CloseHandle(file);
+    return complete;
+}
+
 bool writeSettings()
 {
     if (!g_settingsPathOk) return false;
@@ -33,14 +63,8 @@ bool writeSettings()
     const u32 n = copyText(tempPath, sizeof(tempPath), g_settingsPath, cutBytes);
     copyMemory(tempPath + n - (sizeof(kTempExtension) - 1), kTempExtension, sizeof(kTempExtension) - 1);
 
-    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool complete = WriteFile(file, g_settings.bytes, kSettingsSize, &written, NULL) &&
-                          written == kSettingsSize && FlushFileBuffers(file);
-    CloseHandle(file);
-    if (complete && MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+    if (replaceFromTemp(tempPath)) return true;
+    const bool saved = overwriteInPlace();
     DeleteFileA(tempPath);
-    return false;
+    return saved;
 }

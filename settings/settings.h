@@ -10,6 +10,7 @@ extern char g_settingsPath[kSettingsPathCap];
 extern bool g_settingsPathOk;
 
 void readSettings();
-// True when the new file replaced the old one; otherwise the old one is intact.
+// True when the record reached the file: by replacing it with a new one, or,
+// when that is refused, by writing over it. Otherwise the old file is intact.
 bool writeSettings();
 void runSettingsDialog();

@@ -1,14 +1,9 @@
 // track.cpp -- finding the player window, reading its title and asking its figures
 #include "track.h"
 
-// GetWindowText's buffer size: at most 254 characters and a zero.
-const int kTitleReadSize = 255;
 // A UTF-16 unit becomes at most three UTF-8 bytes (a surrogate pair, four
 // bytes for two units), so a whole title always fits before it is cut.
 const u32 kTitleCap = 3 * (kTitleReadSize - 1) + 1;
-// A player that does not answer within this bound counts as silent; the
-// messenger's thread must never wait on a hung player for long.
-const UINT kPlayerTimeoutMs = 500;
 
 HWND g_playerWindow;
 u32 g_playerKind;
@@ -16,24 +11,54 @@ char g_trackName[kTrackCap];
 char g_work[kWorkCap];
 char g_scratch[kWorkCap];
 
+// Static, not on the stack: a window of this process that answers after the
+// wait has given up may still write its title here.
 static char g_title[kTitleCap];
+static WCHAR g_wideTitle[kTitleReadSize];
+// Set when the title read went unanswered: the questions then wait no more.
+static bool g_playerSilent;
+
+// GetWindowText sends WM_GETTEXT, with no bound, to a window of this process,
+// such as one another plug-in made; a hung thread there would hang the host.
+// Such a window is asked with the questions' bound and flags instead; windows
+// of other processes are read as before, which sends nothing.
+static int readTitleUnits(HWND window, bool wide)
+{
+    void *buffer = wide ? (void *)g_wideTitle : (void *)g_title;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId())
+        return wide ? GetWindowTextW(window, g_wideTitle, kTitleReadSize)
+                    : GetWindowTextA(window, g_title, kTitleReadSize);
+    DWORD_PTR copied = 0;
+    const LRESULT answered =
+        wide ? SendMessageTimeoutW(window, WM_GETTEXT, kTitleReadSize, (LPARAM)buffer, kPlayerSendFlags,
+                                   kPlayerTimeoutMs, &copied)
+             : SendMessageTimeoutA(window, WM_GETTEXT, kTitleReadSize, (LPARAM)buffer, kPlayerSendFlags,
+                                   kPlayerTimeoutMs, &copied);
+    if (!answered) {
+        g_playerSilent = true;
+        return 0;
+    }
+    return copied < (DWORD_PTR)kTitleReadSize ? (int)copied : kTitleReadSize - 1;
+}
 
 static void readTitle(HWND window, TrackForm form)
 {
-    g_title[0] = 0;
     if (form == trackAnsi) {
-        GetWindowTextA(window, g_title, kTitleReadSize);
+        g_title[readTitleUnits(window, false)] = 0;
         return;
     }
     // Read as UTF-16 so that names outside the ANSI code page survive.
-    WCHAR wide[kTitleReadSize];
-    const int units = GetWindowTextW(window, wide, kTitleReadSize);
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, units, g_title, kTitleCap - 1, NULL, NULL);
+    const int units = readTitleUnits(window, true);
+    const int bytes =
+        units > 0 ? WideCharToMultiByte(CP_UTF8, 0, g_wideTitle, units, g_title, kTitleCap - 1, NULL, NULL) : 0;
     g_title[bytes > 0 ? bytes : 0] = 0;
 }
 
 void detectTrack(TrackForm form)
 {
+    g_playerSilent = false;
     g_playerKind = kPlayerLightAlloy;
     g_playerWindow = FindWindowA(kLightAlloyClass, NULL);
     if (!g_playerWindow) {
@@ -53,12 +78,11 @@ void askPlayer(PlayerAnswers *answers)
 {
     u32 *figures[kQuestionCount] = {&answers->bitRate, &answers->sampleRate, &answers->channels, &answers->length,
                                     &answers->position};
-    bool silent = !g_playerWindow;
+    bool silent = !g_playerWindow || g_playerSilent;
     for (u32 i = 0; i < kQuestionCount; i++) {
         DWORD_PTR result = 0;
-        // SMTO_BLOCK: no other sent message may re-enter the plug-in while it waits.
         if (!silent && !SendMessageTimeoutA(g_playerWindow, WM_USER, kQuestions[i].wParam, kQuestions[i].lParam,
-                                            SMTO_BLOCK | SMTO_ABORTIFHUNG, kPlayerTimeoutMs, &result)) {
+                                            kPlayerSendFlags, kPlayerTimeoutMs, &result)) {
             silent = true;
             result = 0;
         }

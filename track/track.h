@@ -4,6 +4,14 @@
 #include <windows.h>
 #include "expand.h"
 
+// The title is read into this many characters, its zero included.
+const int kTitleReadSize = 255;
+// A player that does not answer within this bound counts as silent; the
+// messenger's thread must never wait on a hung player for long.
+const UINT kPlayerTimeoutMs = 500;
+// SMTO_BLOCK: no other sent message may re-enter the plug-in while it waits.
+const UINT kPlayerSendFlags = SMTO_BLOCK | SMTO_ABORTIFHUNG;
+
 enum TrackForm {
     trackAnsi, // the chat button: the system's ANSI code page
     trackUtf8, // the status text

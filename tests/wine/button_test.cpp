@@ -148,18 +148,40 @@ static void testSaving()
     ok(readBytes(folder + "nowtune.dat") == file, "saved file differs: [%s]", hexBytes(readBytes(folder + "nowtune.dat")).c_str());
     ok(!fileExists(folder + "nowtune.tmp"), "the temporary file was left behind");
 
-    // The replace step fails while another program holds the file open without
-    // sharing deletion: the old file stays as it was.
-    loadWith(settingsFile(1, 0, "new"), "t_save");
-    const Bytes old = settingsFile(0, 1, "old");
+    // Another program holds the file open without sharing deletion, so the
+    // replace is refused: sharing writing, it still lets the save write in place.
+    const Bytes old = settingsFile(0, 1, std::string(300, 'o')); // longer than a record: cut to one
+    const Bytes fresh = settingsFile(1, 0, "new");
+    const struct {
+        DWORD sharing;
+        bool lands;
+        const char *what;
+    } holders[] = {
+        {FILE_SHARE_READ | FILE_SHARE_WRITE, true, "a reader sharing writing"},
+        {FILE_SHARE_READ, false, "a reader sharing only reading"},
+    };
+    for (const auto &holder : holders) {
+        loadWith(fresh, "t_save");
+        writeBytes(folder + "nowtune.dat", old);
+        HANDLE held = CreateFileA((folder + "nowtune.dat").c_str(), GENERIC_READ, holder.sharing, NULL, OPEN_EXISTING,
+                                  0, NULL);
+        ok(held != INVALID_HANDLE_VALUE, "%s: could not hold the settings file open", holder.what);
+        confirmSettings();
+        CloseHandle(held);
+        const Bytes after = readBytes(folder + "nowtune.dat");
+        ok(after == (holder.lands ? fresh : old), "%s: the file holds [%s]", holder.what, hexBytes(after).c_str());
+        ok(!fileExists(folder + "nowtune.tmp"), "%s: the temporary file was left behind", holder.what);
+    }
+
+    // A stale read-only temporary file from an earlier crash: the save writes in place.
+    loadWith(fresh, "t_save");
     writeBytes(folder + "nowtune.dat", old);
-    HANDLE held = CreateFileA((folder + "nowtune.dat").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    ok(held != INVALID_HANDLE_VALUE, "could not hold the settings file open");
+    writeBytes(folder + "nowtune.tmp", Bytes(7, 't'));
+    SetFileAttributesA((folder + "nowtune.tmp").c_str(), FILE_ATTRIBUTE_READONLY);
     confirmSettings();
-    CloseHandle(held);
-    ok(readBytes(folder + "nowtune.dat") == old, "a failed save changed the old file");
-    ok(!fileExists(folder + "nowtune.tmp"), "a failed save left the temporary file");
+    ok(readBytes(folder + "nowtune.dat") == fresh, "a stale read-only temporary file stopped the save: [%s]",
+       hexBytes(readBytes(folder + "nowtune.dat")).c_str());
+    SetFileAttributesA((folder + "nowtune.tmp").c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // A first byte other than 23 is ignored, and the next save writes a version-23 file.
     Bytes foreign = settingsFile(1, 1, "foreign");

@@ -136,6 +136,41 @@ static void testHungPlayer()
     stopHungPlayer();
 }
 
+// A player window on a second thread of this process that stops reading its
+// messages for a while, as a window another plug-in made inside the messenger might.
+const DWORD kStallMs = 3000;
+
+static DWORD WINAPI stalledPlayerThread(LPVOID ready)
+{
+    createPlayer(kWinamp, "6. Busy - Song - Winamp");
+    SetEvent((HANDLE)ready);
+    Sleep(kStallMs);
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0)
+        DispatchMessageA(&message);
+    return 0;
+}
+
+static void testStalledPlayerInThisProcess()
+{
+    start();
+    HANDLE ready = CreateEventA(NULL, TRUE, FALSE, NULL);
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(NULL, 0, stalledPlayerThread, ready, 0, &threadId);
+    ok(WaitForSingleObject(ready, 5000) == WAIT_OBJECT_0, "the stalled player did not start");
+    const DWORD before = GetTickCount();
+    const std::string got = statusOf(kAllTags);
+    const DWORD waited = GetTickCount() - before;
+    printf("stalled player in this process: the event took %lu ms\n", waited);
+    ok(got == "|0|0|0ch|0:00|0:00", "stalled player: \"%s\"", got.c_str());
+    // A read without a bound would have waited out the whole stall.
+    ok(waited < kStallMs - 500, "a stalled window of this process held the host for %lu ms", waited);
+    PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(ready);
+}
+
 int main()
 {
     testNoPlayer();
@@ -144,6 +179,7 @@ int main()
     testNamesOutsideTheAnsiCodePage();
     testLongTexts();
     testHungPlayer();
+    testStalledPlayerInThisProcess();
     destroyPlayers();
     unloadPlugin();
     return finishChecks("track_test");
