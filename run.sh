@@ -45,12 +45,12 @@ setup_windows() {
 
 # Wine's 32-bit half needs a kernel that runs i386 programs; some have that switched
 # off (ia32_emulation=off), and arm64 has none. There Wine runs in a qemu guest.
-# NT_WINE_VM=1 takes the guest on any host.
+# NOWTUNE_WINE_VM=1 takes the guest on any host.
 wine_vm=
 setup_wine_place() {
     local why=
-    if [ "${NT_WINE_VM:-}" = 1 ]; then
-        why="NT_WINE_VM=1"
+    if [ "${NOWTUNE_WINE_VM:-}" = 1 ]; then
+        why="NOWTUNE_WINE_VM=1"
     elif ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
         why="this kernel runs no 32-bit programs"
     fi
@@ -87,7 +87,7 @@ demo)
     setup_wine_place
     build_windows
     echo
-    on_wine "$here/tools/wine.sh" once "$build/win/bin/nthost.exe"
+    on_wine "$here/tools/wine.sh" once "$build/win/bin/demohost.exe"
     ;;
 test)
     setup_windows

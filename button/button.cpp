@@ -1,13 +1,19 @@
 // button.cpp -- adding and removing the chat button, and what a press of it sends
 #include "button.h"
+#include "../common/texts.h"
 #include "../host/host.h"
 #include "../settings/settings.h"
 #include "../track/track.h"
 
-// "Отправить трек" in Windows-1251.
-const char kButtonHint[] = "\xCE\xF2\xEF\xF0\xE0\xE2\xE8\xF2\xFC \xF2\xF0\xE5\xEA";
+const WORD kButtonIconId = 101;
 
-u32 g_buttonHandle;
+static HICON g_buttonIcon;
+static u32 g_buttonHandle;
+
+void initButton(HINSTANCE instance)
+{
+    g_buttonIcon = LoadIconA(instance, MAKEINTRESOURCEA(kButtonIconId));
+}
 
 void addChatButton()
 {
@@ -21,17 +27,23 @@ void removeChatButton()
     if (g_buttonHandle) removeButton(g_buttonHandle);
 }
 
-const u8 *NT_STDCALL chatButtonPressed(u32)
+void changeChatButton(ButtonChange change)
+{
+    if (change == buttonAdd) addChatButton();
+    if (change == buttonRemove) removeChatButton();
+}
+
+const u8 *PLUGIN_CALL chatButtonPressed(u32)
 {
     detectTrack(trackAnsi);
     PlayerAnswers answers;
     askPlayer(&answers);
-    templateText(&g_settings, g_work, kWorkCap);
+    messageTemplate(&g_settings, g_work, kWorkCap);
     char result[kWorkCap];
     expandTags(g_work, g_scratch, result, sizeof(result), g_trackName, &answers, cutBytes);
     if (sendMode(&g_settings) == kSendAtOnce) {
         u32 contact;
-        return queryContact(&contact) ? sendMessage(contact, result) : NULL;
+        return queryContact(&contact) ? sendToContact(contact, result) : NULL;
     }
     return appendInput(result);
 }

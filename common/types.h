@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 typedef uint8_t u8;
+typedef uint16_t u16;
 typedef uint32_t u32;
 typedef int32_t i32;
 
@@ -16,7 +17,7 @@ char (&dimofHelper(T (&)[N]))[N];
 // Windows' calling convention for every function that crosses the module edge;
 // natively (64-bit test builds) there is only one convention.
 #if defined(_WIN32) && !defined(_WIN64)
-#define NT_STDCALL __attribute__((stdcall))
+#define PLUGIN_CALL __attribute__((stdcall))
 #else
-#define NT_STDCALL
+#define PLUGIN_CALL
 #endif

@@ -1,9 +1,15 @@
 // host.cpp -- the outgoing buffer and the five requests to the host
 #include "host.h"
 
-HostFun g_hostFun;
+#include <stddef.h>
 
+static HostFun g_hostFun;
 static u8 g_outgoing[kOutFrameSize];
+
+void initHost(HostFun hostFun)
+{
+    g_hostFun = hostFun;
+}
 
 const u8 *frame(const u8 *payload, u32 n)
 {
@@ -39,7 +45,7 @@ bool queryContact(u32 *contact)
     return true;
 }
 
-const u8 *sendMessage(u32 contact, const char *text)
+const u8 *sendToContact(u32 contact, const char *text)
 {
     u8 block[kSendMessageBlock];
     return request(block, layoutSendMessage(block, contact, text));

@@ -2,26 +2,17 @@
 #include "wire.h"
 #include "../text/text.h"
 
-void putLe32(u8 *at, u32 value)
+static u32 putCountedBytes(u8 *dest, const void *bytes, u32 n)
 {
-    at[0] = (u8)value;
-    at[1] = (u8)(value >> 8);
-    at[2] = (u8)(value >> 16);
-    at[3] = (u8)(value >> 24);
-}
-
-u32 getLe32(const u8 *at)
-{
-    return (u32)at[0] | (u32)at[1] << 8 | (u32)at[2] << 16 | (u32)at[3] << 24;
+    putLe32(dest, n);
+    copyMemory(dest + kLengthBytes, bytes, n);
+    return kLengthBytes + n;
 }
 
 u32 putCounted(u8 *dest, u32 textCap, const char *text)
 {
-    u32 n = textLength(text);
-    if (n > textCap) n = textCap;
-    putLe32(dest, n);
-    copyMemory(dest + kLengthBytes, text, n);
-    return kLengthBytes + n;
+    const u32 n = textLength(text);
+    return putCountedBytes(dest, text, n < textCap ? n : textCap);
 }
 
 u32 frameMessage(u8 *out, u32 outCap, const u8 *payload, u32 n)
@@ -84,6 +75,21 @@ u32 layoutLoadAnswer(u8 *block)
     at += putCounted(block + at, sizeof(kPluginName) - 1, kPluginName);
     putLe32(block + at, kLoadAnswerValue);
     return at + kWordBytes;
+}
+
+u32 layoutStatusEvent(u8 *out, u32 outCap, const u8 *stringA, u32 lengthA, const u8 *stringB, u32 lengthB)
+{
+    if (outCap < kStatusEventFixed || lengthA > outCap - kStatusEventFixed ||
+        lengthB > outCap - kStatusEventFixed - lengthA)
+        return 0;
+    const u32 size = kStatusEventFixed + lengthA + lengthB;
+    putLe32(out, size - kLengthBytes);
+    u32 at = kLengthBytes + putHead(out + kLengthBytes, kKindEvent, kEventStatusText);
+    fillMemory(out + at, kStatusUnreadFill, kStatusStringAAt - at);
+    at = kStatusStringAAt;
+    at += putCountedBytes(out + at, stringA, lengthA);
+    putCountedBytes(out + at, stringB, lengthB);
+    return size;
 }
 
 u8 messageKind(const u8 *message)

@@ -1,7 +1,8 @@
 // wire.h -- layout of the messages exchanged with the host: frames, events, requests, answers
 #pragma once
 
-#include "../common/types.h"
+#include "../common/le.h"
+#include "../common/texts.h"
 
 // Frame: a 32-bit little-endian payload length, then the payload, kind first.
 const u32 kLengthBytes = 4;
@@ -33,8 +34,11 @@ const u8 kCodeQueryContact = 201;
 const u32 kLoadHostFunAt = 6;
 const u32 kLoadSkippedStringAt = 14;
 
-// Status-text event: counted string A, then counted string B.
+// Status-text event: five bytes the plug-in does not read, then counted
+// string A, then counted string B.
 const u32 kStatusStringAAt = 11;
+const u32 kStatusEventFixed = kStatusStringAAt + 2 * kLengthBytes;
+const u8 kStatusUnreadFill = 0xEE;
 
 // Host answers the plug-in reads, offsets from the start of the answer.
 const u32 kAddButtonHandleAt = 4;
@@ -54,15 +58,11 @@ const u32 kAppendInputBlock = 512;
 const u32 kAppendTextCap = kAppendInputBlock - kAppendInputHead - 1;
 const u32 kQueryContactBlock = kHeadBytes;
 
-const char kPluginName[] = "Nowtune v2.3";
 const u32 kLoadAnswerValue = 4;
 const u32 kLoadAnswerBlock = 1 + kLengthBytes + sizeof(kPluginName) - 1 + kWordBytes;
 
 const char kSettingsFileName[] = "nowtune.dat";
 const u32 kSettingsPathCap = 256;
-
-void putLe32(u8 *at, u32 value);
-u32 getLe32(const u8 *at);
 
 // Writes a counted string of at most textCap bytes of text (cut, never
 // overrun) at the start of dest; returns the bytes written.
@@ -80,6 +80,11 @@ u32 layoutSendMessage(u8 *block, u32 contact, const char *text);
 u32 layoutAppendInput(u8 *block, const char *text);
 u32 layoutQueryContact(u8 *block);
 u32 layoutLoadAnswer(u8 *block);
+
+// The host's side of a status-text event, for the stand-in host, the tests and
+// the benchmarks: lays it out in out (outCap bytes) and returns its size, or 0
+// when kStatusEventFixed + lengthA + lengthB bytes do not fit.
+u32 layoutStatusEvent(u8 *out, u32 outCap, const u8 *stringA, u32 lengthA, const u8 *stringB, u32 lengthB);
 
 // Events as the plug-in reads them; message points at the length field.
 u8 messageKind(const u8 *message);

@@ -1,19 +1,17 @@
 // dialog.cpp -- the settings dialog, built in memory each time it opens, and the about box
 #include "settings.h"
 #include "dlgtemplate.h"
-#include "texts.h"
-#include "../button/button.h"
-#include "../host/host.h"
+#include "../common/texts.h"
+
+#include <windows.h>
 
 // The built-in texts are Windows-1251 whatever the system's ANSI code page, so
 // they are converted from 1251 itself and the dialog runs on the wide calls.
 const UINT kTextCodePage = 1251;
-const u32 kTemplateUnitsCap = 512;
+const u32 kDialogTextUnitsCap = 512;
 const u32 kAboutUnitsCap = 1024;
 const u32 kCaptionUnitsCap = 32;
-const int kTemplateReadSize = kTemplateEditChars + 1;
-
-static HWND g_dialog;
+const int kMessageReadSize = kMessageTemplateChars + 1;
 
 // Converts a 1251 text into units (cap units); returns the units written,
 // the zero included, or 0 when it does not fit.
@@ -23,24 +21,24 @@ static u32 wideFrom1251(const char *text, WCHAR *units, u32 cap)
     return n > 0 ? (u32)n : 0;
 }
 
-static void enableTemplateControls(HWND dialog, bool enable)
+static void enableMessageControls(HWND dialog, bool enable)
 {
-    const int ids[] = {kIdTemplateEdit, kIdSendAtOnce, kIdAppend};
+    const int ids[] = {kIdMessageEdit, kIdSendAtOnce, kIdAppend};
     for (int id : ids)
         EnableWindow(GetDlgItem(dialog, id), enable);
 }
 
-static void initDialog(HWND dialog)
+static void initDialog(HWND dialog, ButtonChanger changeButton)
 {
-    g_dialog = dialog;
+    SetWindowLongPtrW(dialog, DWLP_USER, (LONG_PTR)changeButton);
     if (buttonWanted(&g_settings))
         CheckDlgButton(dialog, kIdShowButton, BST_CHECKED);
     else
-        enableTemplateControls(dialog, false);
+        enableMessageControls(dialog, false);
     CheckRadioButton(dialog, kIdSendAtOnce, kIdAppend, sendMode(&g_settings) == kSendAtOnce ? kIdSendAtOnce : kIdAppend);
-    char text[kTemplateField];
-    templateText(&g_settings, text, sizeof(text));
-    SetDlgItemTextA(dialog, kIdTemplateEdit, text);
+    char text[kMessageTemplateField];
+    messageTemplate(&g_settings, text, sizeof(text));
+    SetDlgItemTextA(dialog, kIdMessageEdit, text);
 }
 
 static void showAbout()
@@ -57,23 +55,22 @@ static void applySettings(HWND dialog)
 {
     const bool ticked = IsDlgButtonChecked(dialog, kIdShowButton) == BST_CHECKED;
     const u8 mode = IsDlgButtonChecked(dialog, kIdSendAtOnce) == BST_CHECKED ? kSendAtOnce : kAppendToInput;
-    char text[kTemplateReadSize];
-    if (!GetDlgItemTextA(dialog, kIdTemplateEdit, text, kTemplateReadSize)) text[0] = 0;
+    char text[kMessageReadSize];
+    if (!GetDlgItemTextA(dialog, kIdMessageEdit, text, kMessageReadSize)) text[0] = 0;
 
-    const ButtonChange change = buttonChangeOnOk(&g_settings, ticked);
-    if (change == buttonAdd) addChatButton();
-    if (change == buttonRemove) removeChatButton();
+    const ButtonChanger changeButton = (ButtonChanger)GetWindowLongPtrW(dialog, DWLP_USER);
+    changeButton(buttonChangeOnOk(&g_settings, ticked));
     setButtonFlag(&g_settings, ticked);
     setSendMode(&g_settings, mode);
-    setTemplate(&g_settings, text);
+    setMessageTemplate(&g_settings, text);
     writeSettings();
 }
 
-static INT_PTR CALLBACK settingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+static INT_PTR CALLBACK settingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        initDialog(dialog);
+        initDialog(dialog, (ButtonChanger)lParam);
         break;
     case WM_SYSCOMMAND:
         // The close box, Alt+F4 and the system menu's Close all come as SC_CLOSE. Its
@@ -85,7 +82,7 @@ static INT_PTR CALLBACK settingsProc(HWND dialog, UINT message, WPARAM wParam, L
     case WM_COMMAND:
         // The whole parameter is compared, so only a click (notification 0) counts.
         if (wParam == kIdShowButton)
-            enableTemplateControls(dialog, IsDlgButtonChecked(dialog, kIdShowButton) == BST_CHECKED);
+            enableMessageControls(dialog, IsDlgButtonChecked(dialog, kIdShowButton) == BST_CHECKED);
         else if (wParam == kIdAbout)
             showAbout();
         else if (wParam == kIdCancel)
@@ -100,13 +97,13 @@ static INT_PTR CALLBACK settingsProc(HWND dialog, UINT message, WPARAM wParam, L
     return 0;
 }
 
-void runSettingsDialog()
+void runSettingsDialog(ButtonChanger changeButton)
 {
-    WCHAR units[kTemplateUnitsCap];
-    Utf16Text texts[templateTextCount];
+    WCHAR units[kDialogTextUnitsCap];
+    Utf16Text texts[dialogTextCount];
     u32 used = 0;
-    for (u32 i = 0; i < templateTextCount; i++) {
-        const u32 n = wideFrom1251(templateAnsiText(i), units + used, kTemplateUnitsCap - used);
+    for (u32 i = 0; i < dialogTextCount; i++) {
+        const u32 n = wideFrom1251(dialogAnsiText(i), units + used, kDialogTextUnitsCap - used);
         if (!n) return;
         texts[i].units = (const u16 *)(units + used);
         texts[i].count = n;
@@ -114,8 +111,8 @@ void runSettingsDialog()
     }
     HGLOBAL block = GlobalAlloc(GPTR, kDialogBlockSize);
     if (!block) return;
-    if (buildDialogTemplate((u8 *)block, kDialogBlockSize, texts, templateTextCount))
-        DialogBoxIndirectParamW(g_hostModule, (LPCDLGTEMPLATEW)block, NULL, settingsProc, 0);
+    if (buildDialogTemplate((u8 *)block, kDialogBlockSize, texts, dialogTextCount))
+        DialogBoxIndirectParamW(GetModuleHandleA(NULL), (LPCDLGTEMPLATEW)block, NULL, settingsProc,
+                                (LPARAM)changeButton);
     GlobalFree(block);
-    g_dialog = NULL;
 }

@@ -1,7 +1,7 @@
 // dlgtemplate.cpp -- lays out the settings dialog's DLGTEMPLATE and DLGITEMTEMPLATE records byte by byte
 #include "dlgtemplate.h"
-#include "texts.h"
-#include "../host/wire.h"
+#include "../common/texts.h"
+#include "../common/le.h"
 
 static const u32 kDword = 4;
 static const u32 kWord = 2;
@@ -21,9 +21,9 @@ static const u32 kItemClass = 2 * kWord;
 static const u32 kItemTail = kWord;
 
 const DialogControl kDialogControls[kControlCount] = {
-    {kIdShowButton, kClassButton, kStyleCheckBox, 5, 2, 150, 10, textShowButton},
+    {kIdShowButton, kClassButton, kStyleCheckBox, 5, 2, 235, 10, textShowButton},
     {kIdLabel, kClassStatic, kStyleLabel, 5, 14, 140, 10, textLabel},
-    {kIdTemplateEdit, kClassEdit, kStyleTemplateEdit, 5, 26, 235, 52, textNone},
+    {kIdMessageEdit, kClassEdit, kStyleMessageEdit, 5, 26, 235, 52, textNone},
     {kIdSendAtOnce, kClassButton, kStyleRadio, 5, 80, 75, 10, textSendAtOnce},
     {kIdAppend, kClassButton, kStyleRadio, 85, 80, 140, 10, textAppend},
     {kIdAbout, kClassButton, kStylePush, 5, 92, 100, 13, textAbout},
@@ -31,20 +31,14 @@ const DialogControl kDialogControls[kControlCount] = {
     {kIdOk, kClassButton, kStyleDefaultPush, 190, 92, 50, 13, textOk},
 };
 
-static const char *const kAnsiTexts[templateTextCount] = {
+static const char *const kAnsiTexts[dialogTextCount] = {
     kCaptionText, kFontName, kShowButtonText, kLabelText, kSendAtOnceText,
     kAppendText, kAboutButtonText, kCancelText, kOkText,
 };
 
-const char *templateAnsiText(u32 which)
+const char *dialogAnsiText(u32 which)
 {
-    return which < templateTextCount ? kAnsiTexts[which] : "";
-}
-
-static void putLe16(u8 *at, u16 value)
-{
-    at[0] = (u8)value;
-    at[1] = (u8)(value >> 8);
+    return which < dialogTextCount ? kAnsiTexts[which] : "";
 }
 
 // Every DLGITEMTEMPLATE must start on a DWORD boundary; the texts before it
@@ -78,7 +72,7 @@ static uint64_t textBytes(const Utf16Text &text)
 }
 
 // Summed in 64 bits so that no set of counts can wrap round to a size that fits.
-static uint64_t templateSize(const Utf16Text *texts)
+static uint64_t dialogTemplateSize(const Utf16Text *texts)
 {
     uint64_t size = kHeaderFixed + textBytes(texts[textCaption]) + kWord + textBytes(texts[textFont]);
     for (u32 i = 0; i < kControlCount; i++) {
@@ -145,10 +139,10 @@ static u32 putItem(u8 *block, const DialogControl &control, const Utf16Text *tex
 
 u32 buildDialogTemplate(u8 *block, u32 blockCap, const Utf16Text *texts, u32 textCount)
 {
-    if (!block || !texts || textCount != templateTextCount) return 0;
-    for (u32 i = 0; i < templateTextCount; i++)
+    if (!block || !texts || textCount != dialogTextCount) return 0;
+    for (u32 i = 0; i < dialogTextCount; i++)
         if (!texts[i].units || texts[i].count == 0) return 0;
-    if (templateSize(texts) > blockCap) return 0;
+    if (dialogTemplateSize(texts) > blockCap) return 0;
 
     u32 offset = putHeader(block, texts);
     for (u32 i = 0; i < kControlCount; i++) {

@@ -3,9 +3,7 @@
 
 #include "../common/types.h"
 
-typedef uint16_t u16;
-
-// The shell allocates this many zero-filled bytes for the template.
+// The shell allocates this many zero-filled bytes for the dialog template.
 const u32 kDialogBlockSize = 1024;
 
 // System menu, centred on the screen, own font (DS_SETFONT, 0x40): no other
@@ -20,7 +18,7 @@ const u16 kDialogFontPoints = 8;
 // Control identifiers; the label's -1 is stored as the word 0xFFFF.
 const u16 kIdShowButton = 201;
 const u16 kIdLabel = 0xFFFF;
-const u16 kIdTemplateEdit = 202;
+const u16 kIdMessageEdit = 202;
 const u16 kIdSendAtOnce = 203;
 const u16 kIdAppend = 204;
 const u16 kIdAbout = 209;
@@ -36,7 +34,7 @@ const u16 kClassStatic = 0x0082;
 // Every control is a visible child (0x50000000); the low bits pick the kind.
 const u32 kStyleCheckBox = 0x50010003;   // automatic check box, tab stop
 const u32 kStyleLabel = 0x50000000;      // left-aligned static text
-const u32 kStyleTemplateEdit = 0x50B110C4; // multi-line, auto-scroll, Enter breaks lines, border, both scroll bars, tab stop
+const u32 kStyleMessageEdit = 0x50B110C4; // multi-line, auto-scroll, Enter breaks lines, border, both scroll bars, tab stop
 const u32 kStyleRadio = 0x50010009;      // automatic radio button, tab stop
 const u32 kStylePush = 0x50010000;       // push button, tab stop
 const u32 kStyleDefaultPush = 0x50010001; // default push button, tab stop
@@ -45,7 +43,7 @@ const u32 kControlCount = 8;
 
 // The texts the shell converts from code page 1251 to UTF-16 and hands in,
 // indexed by these values.
-enum TemplateText {
+enum DialogText {
     textCaption,
     textFont,
     textShowButton,
@@ -55,8 +53,8 @@ enum TemplateText {
     textAbout,
     textCancel,
     textOk,
-    templateTextCount,
-    textNone = templateTextCount, // the edit control starts empty
+    dialogTextCount,
+    textNone = dialogTextCount, // the edit control starts empty
 };
 
 struct DialogControl {
@@ -64,14 +62,14 @@ struct DialogControl {
     u16 classAtom;
     u32 style;
     u16 x, y, cx, cy;
-    u32 text; // a TemplateText
+    u32 text; // a DialogText
 };
 
-// The controls in template order, which is also the tab order.
+// The controls in dialog template order, which is also the tab order.
 extern const DialogControl kDialogControls[kControlCount];
 
-// The built-in Windows-1251 text behind each TemplateText.
-const char *templateAnsiText(u32 which);
+// The built-in Windows-1251 text behind each DialogText.
+const char *dialogAnsiText(u32 which);
 
 // A UTF-16 text whose count includes its terminating zero unit.
 struct Utf16Text {
@@ -79,8 +77,8 @@ struct Utf16Text {
     u32 count;
 };
 
-// Writes the template (header, font, then each control on a four-byte
+// Writes the dialog template (header, font, then each control on a four-byte
 // boundary) into block and returns the bytes used. Returns 0 and writes
-// nothing when texts does not hold templateTextCount texts, a text is missing
-// or counts no units at all, or the template does not fit in blockCap.
+// nothing when texts does not hold dialogTextCount texts, a text is missing
+// or counts no units at all, or the dialog template does not fit in blockCap.
 u32 buildDialogTemplate(u8 *block, u32 blockCap, const Utf16Text *texts, u32 textCount);

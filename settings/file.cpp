@@ -9,11 +9,19 @@
 const char kTempExtension[] = "tmp";
 
 Settings g_settings;
-char g_settingsPath[kSettingsPathCap];
-bool g_settingsPathOk;
 
-void readSettings()
+static char g_settingsPath[kSettingsPathCap];
+// False when the host's folder was too long for the path: no file is touched.
+static bool g_settingsPathOk;
+
+void initSettings()
 {
+    defaultSettings(&g_settings);
+}
+
+void loadSettings(const u8 *folder, u32 folderLength)
+{
+    g_settingsPathOk = buildSettingsPath(g_settingsPath, folder, folderLength);
     if (!g_settingsPathOk) return;
     HANDLE file = CreateFileA(g_settingsPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE) return;

@@ -1,12 +1,13 @@
 // record.cpp -- parsing and filling the settings record
 #include "record.h"
+#include "../common/texts.h"
 #include "../text/text.h"
 
 void defaultSettings(Settings *settings)
 {
     fillMemory(settings->bytes, 0, kSettingsSize);
     settings->bytes[kVersionAt] = kSettingsVersion;
-    copyMemory(settings->bytes + kTemplateAt, kDefaultTemplate, sizeof(kDefaultTemplate));
+    copyMemory(settings->bytes + kMessageTemplateAt, kDefaultMessageTemplate, sizeof(kDefaultMessageTemplate));
 }
 
 void parseSettings(Settings *settings, const u8 *file, u32 fileLength)
@@ -26,18 +27,18 @@ u8 sendMode(const Settings *settings)
     return settings->bytes[kSendModeAt];
 }
 
-u32 templateText(const Settings *settings, char *dest, u32 destCap)
+u32 messageTemplate(const Settings *settings, char *dest, u32 destCap)
 {
-    const char *field = (const char *)settings->bytes + kTemplateAt;
+    const char *field = (const char *)settings->bytes + kMessageTemplateAt;
     u32 n = 0;
-    while (n < kTemplateField - 1 && field[n])
+    while (n < kMessageTemplateField - 1 && field[n])
         n++;
     return copyBytes(dest, destCap, field, n, cutBytes);
 }
 
-void setTemplate(Settings *settings, const char *text)
+void setMessageTemplate(Settings *settings, const char *text)
 {
-    copyText((char *)settings->bytes + kTemplateAt, kTemplateEditChars + 1, text, cutBytes);
+    copyText((char *)settings->bytes + kMessageTemplateAt, kMessageTemplateChars + 1, text, cutBytes);
 }
 
 ButtonChange buttonChangeOnOk(const Settings *settings, bool ticked)

@@ -6,19 +6,16 @@
 const u32 kVersionAt = 0;
 const u32 kButtonFlagAt = 1;
 const u32 kSendModeAt = 2;
-const u32 kTemplateAt = 3;
-const u32 kTemplateField = 256;
-const u32 kSettingsSize = kTemplateAt + kTemplateField;
+const u32 kMessageTemplateAt = 3;
+const u32 kMessageTemplateField = 256;
+const u32 kSettingsSize = kMessageTemplateAt + kMessageTemplateField;
 
 const u8 kSettingsVersion = 23;
 const u8 kSendAtOnce = 0;
 const u8 kAppendToInput = 1;
-// The dialog stores at most this many characters, so a saved template always
+// The dialog stores at most this many characters, so a saved message template always
 // holds a zero within its field.
-const u32 kTemplateEditChars = 254;
-
-// "Слушаю: %track%" in Windows-1251.
-const char kDefaultTemplate[] = "\xD1\xEB\xF3\xF8\xE0\xFE: %track%";
+const u32 kMessageTemplateChars = 254;
 
 struct Settings {
     u8 bytes[kSettingsSize];
@@ -34,9 +31,9 @@ void parseSettings(Settings *settings, const u8 *file, u32 fileLength);
 // Any non-zero flag counts as "on": files written elsewhere may hold 2 to 255.
 bool buttonWanted(const Settings *settings);
 u8 sendMode(const Settings *settings);
-// The template as a zero-terminated text of at most kTemplateField - 1 bytes.
-u32 templateText(const Settings *settings, char *dest, u32 destCap);
-void setTemplate(Settings *settings, const char *text);
+// The template as a zero-terminated text of at most kMessageTemplateField - 1 bytes.
+u32 messageTemplate(const Settings *settings, char *dest, u32 destCap);
+void setMessageTemplate(Settings *settings, const char *text);
 
 // What OK in the dialog does to the button, by the box's state and the flag
 // (which OK then sets to 1 or 0): add it, remove it, or leave it.

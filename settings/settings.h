@@ -5,12 +5,15 @@
 #include "../host/wire.h"
 
 extern Settings g_settings;
-extern char g_settingsPath[kSettingsPathCap];
-// False when the host's folder was too long for the path: no file is touched.
-extern bool g_settingsPathOk;
 
-void readSettings();
+// The defaults, before any file is read.
+void initSettings();
+// Builds the file's path from the host's folder and reads the file, if any.
+void loadSettings(const u8 *folder, u32 folderLength);
 // True when the record reached the file: by replacing it with a new one, or,
 // when that is refused, by writing over it. Otherwise the old file is intact.
 bool writeSettings();
-void runSettingsDialog();
+
+// OK hands the dialog's button choice to this before it stores anything.
+typedef void (*ButtonChanger)(ButtonChange change);
+void runSettingsDialog(ButtonChanger changeButton);

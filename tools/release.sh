@@ -11,8 +11,8 @@ readme=$here/docs/USER-README.txt
 [ -f "$readme" ] || { echo "no $readme" >&2; exit 1; }
 
 # The version is the one the module reports to the host, so the two never disagree.
-version=$(sed -n 's/^const char kPluginName\[\] = "Nowtune v\([0-9.]*\)";$/\1/p' "$here/host/wire.h")
-[ -n "$version" ] || { echo "no version found in host/wire.h" >&2; exit 1; }
+version=$(sed -n 's/^const char kPluginName\[\] = "Nowtune v\([0-9.]*\)";$/\1/p' "$here/common/texts.h")
+[ -n "$version" ] || { echo "no version found in common/texts.h" >&2; exit 1; }
 grep -q "^Nowtune v$version " "$readme" || { echo "docs/USER-README.txt is not about v$version" >&2; exit 1; }
 
 out=$build/release

@@ -7,8 +7,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: screenshot.sh BUILD}" && pwd)
 
 # Everything below needs a display: start again inside a private X server.
-if [ -z "${NT_SHOT_DISPLAY:-}" ]; then
-    exec env NT_SHOT_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$build"
+if [ -z "${NOWTUNE_SHOT_DISPLAY:-}" ]; then
+    exec env NOWTUNE_SHOT_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$build"
 fi
 
 bin=$build/win/bin
@@ -16,7 +16,7 @@ docs=$here/docs
 markers=$bin/shot
 wine=$here/tools/wine.sh
 # A prefix of its own: the tests' prefix draws with the null driver, which shows nothing.
-export NT_WINEPREFIX=${NT_WINEPREFIX:-$build/wineprefix}-x11 NT_GRAPHICS=x11
+export NOWTUNE_WINEPREFIX=${NOWTUNE_WINEPREFIX:-$build/wineprefix}-x11 NOWTUNE_GRAPHICS=x11
 
 [ -f "$bin/nowtune.dll" ] && [ -f "$bin/shot.exe" ] || { echo "no nowtune.dll or shot.exe in $bin" >&2; exit 1; }
 mkdir -p "$docs"
@@ -26,7 +26,7 @@ rm -rf "$markers"
 # Wine's own fonts (MS Sans Serif, and Marlett for the caption buttons) may be left
 # out of a fresh prefix; without Marlett the close box shows a letter "r".
 wine_fonts=/usr/share/wine/fonts
-prefix_fonts=$NT_WINEPREFIX/drive_c/windows/Fonts
+prefix_fonts=$NOWTUNE_WINEPREFIX/drive_c/windows/Fonts
 if [ -d "$wine_fonts" ] && [ -d "$prefix_fonts" ]; then
     for font in "$wine_fonts"/*; do
         [ -e "$prefix_fonts/$(basename "$font")" ] || ln -s "$font" "$prefix_fonts/"

@@ -2,11 +2,11 @@
 # vm.sh -- runs one command that needs Wine inside an x86-64 Debian guest under qemu, for kernels that run no 32-bit programs.
 #   vm.sh run CMD [ARGS]  boot the guest, run CMD in the current folder, print its output, exit with its status
 # The project folder is shared into the guest at the same path, so the built programs
-# run in place. The guest is built once (tools/vm-guest.sh) and kept in NT_VM_CACHE
+# run in place. The guest is built once (tools/vm-guest.sh) and kept in NOWTUNE_VM_CACHE
 # (default /var/cache/nowtune-vm); every boot starts from that image unchanged.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
-cache=${NT_VM_CACHE:-/var/cache/nowtune-vm}
+cache=${NOWTUNE_VM_CACHE:-/var/cache/nowtune-vm}
 job_dir=$here/build/vm
 # Long enough for the slowest command (the whole Wine test run) under software emulation.
 time_limit=3600
@@ -35,8 +35,8 @@ mkdir -p "$job_dir"
 rm -f "$job_dir/status" "$job_dir/console.log"
 {
     echo "export HOME=/root LANG=C.UTF-8 TERM=dumb PATH=/usr/sbin:/usr/bin:/sbin:/bin"
-    echo "export NT_WINEPREFIX=/root/wineprefix"
-    env | grep -E '^NT_[A-Z_]+=' | grep -v -E '^NT_(WINE_VM|WINEPREFIX)=' | while IFS= read -r line; do
+    echo "export NOWTUNE_WINEPREFIX=/root/wineprefix"
+    env | grep -E '^NOWTUNE_[A-Z_]+=' | grep -v -E '^NOWTUNE_(WINE_VM|WINEPREFIX)=' | while IFS= read -r line; do
         printf 'export %q\n' "$line"
     done
     printf 'cd %q || exit 1\n' "$PWD"

@@ -5,15 +5,15 @@
 #   wine.sh run PROG [ARGS]  run PROG in its own folder; its output is passed on
 #   wine.sh stop             stop the wineserver
 #   wine.sh once PROG [ARGS] start, run PROG, stop: for a single program
-# NT_WINEPREFIX, NT_LOCALE and NT_GRAPHICS (null, or x11 with a display) change those three.
+# NOWTUNE_WINEPREFIX, NOWTUNE_LOCALE and NOWTUNE_GRAPHICS (null, or x11 with a display) change those three.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX=${NT_WINEPREFIX:-$here/build/wineprefix}
+export WINEPREFIX=${NOWTUNE_WINEPREFIX:-$here/build/wineprefix}
 export WINEDEBUG=-all
-export LC_ALL=${NT_LOCALE:-ru_RU.UTF-8}
+export LC_ALL=${NOWTUNE_LOCALE:-ru_RU.UTF-8}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win32
-graphics=${NT_GRAPHICS:-null}
+graphics=${NOWTUNE_GRAPHICS:-null}
 
 # Wine's background processes inherit our descriptors; never hand them a pipe
 # that someone waits on, only files and /dev/null.

@@ -1,14 +1,7 @@
 // expand.cpp -- cutting track names out of titles and expanding the six tags
 #include "expand.h"
+#include "../common/le.h"
 #include "../host/wire.h"
-
-const PlayerQuestion kQuestions[kQuestionCount] = {
-    {kInfoBitRate, kIpcGetInfo},
-    {kInfoSampleRate, kIpcGetInfo},
-    {kInfoChannels, kIpcGetInfo},
-    {kOutputLength, kIpcGetOutputTime},
-    {kOutputPosition, kIpcGetOutputTime},
-};
 
 const char kMono[] = "mono";
 const char kStereo[] = "stereo";

@@ -48,7 +48,14 @@ struct PlayerQuestion {
     u32 lParam;
 };
 const u32 kQuestionCount = 5;
-extern const PlayerQuestion kQuestions[kQuestionCount];
+// The questions of one event, in the order they are asked: the order of PlayerAnswers.
+const PlayerQuestion kQuestions[kQuestionCount] = {
+    {kInfoBitRate, kIpcGetInfo},
+    {kInfoSampleRate, kIpcGetInfo},
+    {kInfoChannels, kIpcGetInfo},
+    {kOutputLength, kIpcGetOutputTime},
+    {kOutputPosition, kIpcGetOutputTime},
+};
 
 // Cuts the track name of a player of the given kind out of its window title
 // into track (trackCap bytes); an unexpected title gives an empty name.

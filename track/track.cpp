@@ -5,12 +5,12 @@
 // bytes for two units), so a whole title always fits before it is cut.
 const u32 kTitleCap = 3 * (kTitleReadSize - 1) + 1;
 
-HWND g_playerWindow;
-u32 g_playerKind;
 char g_trackName[kTrackCap];
 char g_work[kWorkCap];
 char g_scratch[kWorkCap];
 
+static HWND g_playerWindow;
+static u32 g_playerKind;
 // Static, not on the stack: a window of this process that answers after the
 // wait has given up may still write its title here.
 static char g_title[kTitleCap];

@@ -17,8 +17,6 @@ enum TrackForm {
     trackUtf8, // the status text
 };
 
-extern HWND g_playerWindow;
-extern u32 g_playerKind;
 extern char g_trackName[kTrackCap];
 // Shared by every expansion: the status text and the chat button.
 extern char g_work[kWorkCap];

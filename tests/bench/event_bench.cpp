@@ -1,7 +1,7 @@
 // event_bench.cpp -- times the real module's status-text event against the bare window calls it cannot avoid
 #include "host/wire.h"
 #include "tools/standin/standin.h"
-#include "track/expand.h"
+#include "track/track.h"
 
 #include <stdio.h>
 #include <algorithm>
@@ -10,9 +10,6 @@
 // the machine spoils a few rounds of both rather than one whole measurement.
 const int kRounds = 25;
 const int kEventsPerRound = 400;
-const int kTitleReadSize = 255;
-const UINT kPlayerTimeoutMs = 500;
-const UINT kSendFlags = SMTO_BLOCK | SMTO_ABORTIFHUNG;
 const double kMicrosecondsPerSecond = 1e6;
 
 const char kPlayerTitle[] = "12. Artist - Song - Winamp";
@@ -22,12 +19,6 @@ const char kStringB[] = "\xD0\xA1\xD0\xBB\xD1\x83\xD1\x88\xD0\xB0\xD1\x8E: %trac
                         "%channels%, %position%/%length%]";
 const char kExpected[] = "\xD0\xA1\xD0\xBB\xD1\x83\xD1\x88\xD0\xB0\xD1\x8E: Artist - Song [320 kbps, 44 kHz, "
                          "stereo, 1:05/4:05]";
-
-// The five questions of one event, in the order the module asks them.
-const PlayerQuestion kAsked[kQuestionCount] = {
-    {kInfoBitRate, kIpcGetInfo},          {kInfoSampleRate, kIpcGetInfo},       {kInfoChannels, kIpcGetInfo},
-    {kOutputLength, kIpcGetOutputTime}, {kOutputPosition, kIpcGetOutputTime},
-};
 
 static double g_ticksPerMicrosecond;
 static volatile u32 g_sink;
@@ -40,16 +31,20 @@ static LONGLONG now()
 }
 
 // What one event must do at least: both window searches, one title read and
-// five questions to the player, with the module's own flags and bound.
+// five questions to the player, with the module's own flags and bound. The
+// stand-in player is a window of this process, so its title is asked for as
+// the module asks such a window.
 static void bareCalls()
 {
     HWND lightAlloy = FindWindowA(kLightAlloyClass, NULL);
     HWND winamp = FindWindowA(kWinampClass, NULL);
     WCHAR title[kTitleReadSize];
-    u32 sum = (u32)(UINT_PTR)lightAlloy + (u32)GetWindowTextW(winamp, title, kTitleReadSize);
-    for (const PlayerQuestion &q : kAsked) {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(winamp, WM_USER, q.wParam, q.lParam, kSendFlags, kPlayerTimeoutMs, &result);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(winamp, WM_GETTEXT, kTitleReadSize, (LPARAM)title, kPlayerSendFlags, kPlayerTimeoutMs,
+                        &result);
+    u32 sum = (u32)(UINT_PTR)lightAlloy + (u32)result;
+    for (const PlayerQuestion &q : kQuestions) {
+        SendMessageTimeoutA(winamp, WM_USER, q.wParam, q.lParam, kPlayerSendFlags, kPlayerTimeoutMs, &result);
         sum += (u32)result;
     }
     g_sink = sum;
@@ -71,20 +66,15 @@ static double timeBareCalls()
     return (now() - start) / g_ticksPerMicrosecond / kEventsPerRound;
 }
 
-static u32 le32(const Bytes &bytes, size_t at)
-{
-    return (u32)bytes[at] | (u32)bytes[at + 1] << 8 | (u32)bytes[at + 2] << 16 | (u32)bytes[at + 3] << 24;
-}
-
 // The answer's expanded text, or an empty string when the frame is malformed.
 static std::string expandedText(const Bytes &frame)
 {
     const size_t aAt = kLengthBytes + 1;
     if (frame.size() < aAt + kLengthBytes) return std::string();
-    const size_t lengthAt = aAt + kLengthBytes + le32(frame, aAt);
+    const size_t lengthAt = aAt + kLengthBytes + le32At(frame, aAt);
     if (frame.size() < lengthAt + kLengthBytes) return std::string();
     const size_t textAt = lengthAt + kLengthBytes;
-    const size_t textLength = le32(frame, lengthAt);
+    const size_t textLength = le32At(frame, lengthAt);
     if (frame.size() != textAt + textLength) return std::string();
     return std::string(frame.begin() + textAt, frame.end());
 }

@@ -13,7 +13,6 @@ const char kStatusA[] = "away";
 // "Слушаю: ..." in UTF-8, as the host sends it.
 const char kStatusB[] = "\xD0\xA1\xD0\xBB\xD1\x83\xD1\x88\xD0\xB0\xD1\x8E: %track% [%bitrate% kbps, %channels%, "
                         "%position%/%length%]";
-const u8 kUnreadByte = 0xEE;
 
 // The longest text expandTags takes: all six tags, filled up to kWorkCap - 1 bytes.
 static std::string fullTemplate()
@@ -26,16 +25,9 @@ static std::string fullTemplate()
 
 static std::vector<u8> statusMessage(const char *stringA, const char *stringB)
 {
-    std::vector<u8> message(kStatusStringAAt, kUnreadByte);
-    message[kLengthBytes + kKindAt] = kKindEvent;
-    message[kLengthBytes + kCodeAt] = kEventStatusText;
-    for (const char *text : {stringA, stringB}) {
-        const u32 n = textLength(text);
-        message.resize(message.size() + kLengthBytes);
-        putLe32(message.data() + message.size() - kLengthBytes, n);
-        message.insert(message.end(), text, text + n);
-    }
-    putLe32(message.data(), (u32)message.size() - kLengthBytes);
+    const u32 lengthA = textLength(stringA), lengthB = textLength(stringB);
+    std::vector<u8> message(kStatusEventFixed + lengthA + lengthB);
+    layoutStatusEvent(message.data(), (u32)message.size(), (const u8 *)stringA, lengthA, (const u8 *)stringB, lengthB);
     return message;
 }
 

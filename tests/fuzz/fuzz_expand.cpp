@@ -25,9 +25,7 @@ const u32 kStringBRange = 1100;
 const u32 kPieceRange = 700;
 const i32 kNearCapSpread = 12;
 
-const u32 kStatusHead = kStatusStringAAt; // length field, kind, code and five unread bytes
 const u32 kAnswerFixed = 1 + 2 * kLengthBytes; // kind and the two length fields
-const u8 kUnreadByte = 0xEE;
 
 // Bytes from 0xF8 up (never part of UTF-8) stand for tags and tag fragments.
 const u8 kFirstTagByte = 0xF8;
@@ -160,12 +158,12 @@ static std::string checkTrack(u32 kind, const std::string &title, u32 trackCap, 
     return expected;
 }
 
-static void checkExpand(const std::string &templateText, const std::string &track, const PlayerAnswers &answers,
+static void checkExpand(const std::string &messageTemplate, const std::string &track, const PlayerAnswers &answers,
                         u32 outCap, TextCut cut)
 {
     Guarded work(kWorkCap), scratch(kWorkCap), out(outCap);
     // The caller's work text: at most kWorkCap - 1 bytes, cut anywhere.
-    const std::string workText = templateText.substr(0, kWorkCap - 1);
+    const std::string workText = messageTemplate.substr(0, kWorkCap - 1);
     memcpy(work.data(), workText.data(), workText.size());
     work.data()[workText.size()] = 0;
 
@@ -186,19 +184,10 @@ static void checkStatus(const std::string &stringA, const std::string &stringB, 
                         const PlayerAnswers &answers, u32 payloadCap)
 {
     // The event exactly as large as its strings: reading past it is an ASan report.
-    const size_t messageSize = kStatusHead + kLengthBytes + stringA.size() + kLengthBytes + stringB.size();
+    const size_t messageSize = kStatusEventFixed + stringA.size() + stringB.size();
     std::unique_ptr<u8[]> message(new u8[messageSize]);
-    u8 *at = message.get();
-    putLe32(at, (u32)(messageSize - kLengthBytes));
-    at[kLengthBytes + kKindAt] = kKindEvent;
-    at[kLengthBytes + kCodeAt] = kEventStatusText;
-    memset(at + kLengthBytes + 2, kUnreadByte, kStatusHead - kLengthBytes - 2);
-    at += kStatusHead;
-    putLe32(at, (u32)stringA.size());
-    memcpy(at + kLengthBytes, stringA.data(), stringA.size());
-    at += kLengthBytes + stringA.size();
-    putLe32(at, (u32)stringB.size());
-    memcpy(at + kLengthBytes, stringB.data(), stringB.size());
+    layoutStatusEvent(message.get(), (u32)messageSize, (const u8 *)stringA.data(), (u32)stringA.size(),
+                      (const u8 *)stringB.data(), (u32)stringB.size());
 
     Guarded answer(payloadCap + 1), work(kWorkCap), scratch(kWorkCap);
     const u32 n = layoutStatusAnswer(message.get(), answer.data(), payloadCap, work.text(), scratch.text(),
@@ -250,7 +239,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const u32 titleLength = in.le16() % kPieceRange;
     std::string title = dress(in.bytes(titleLength), utf8Map);
     const u32 templateLength = in.le16() % kPieceRange;
-    const std::string templateText = dress(in.bytes(templateLength), utf8Map);
+    const std::string messageTemplate = dress(in.bytes(templateLength), utf8Map);
     const std::string pieceA = in.bytes(in.left);
 
     const u32 kind = (flags >> kKindShift) & kKindMask;
@@ -264,7 +253,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string track = checkTrack(kind, title, trackCap, cut, trackBuffer);
 
     if (!(flags & kFlagStatus)) {
-        checkExpand(templateText, track, answers, outField % kOutCapRange, cut);
+        checkExpand(messageTemplate, track, answers, outField % kOutCapRange, cut);
         return 0;
     }
     const u32 payloadCap = outField % kPayloadCapRange;
@@ -274,7 +263,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         lengthA = aroundCap > 0 ? (u32)aroundCap : 0;
     }
     const std::string stringA = repeatTo(pieceA.empty() ? std::string(1, '\0') : pieceA, lengthA);
-    const std::string stringB = (flags & kFlagRepeatB) ? repeatTo(templateText, lengthB) : templateText;
+    const std::string stringB = (flags & kFlagRepeatB) ? repeatTo(messageTemplate, lengthB) : messageTemplate;
     checkStatus(stringA, stringB, track, answers, payloadCap);
     return 0;
 }

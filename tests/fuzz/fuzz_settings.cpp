@@ -1,38 +1,39 @@
-// fuzz_settings.cpp -- parseSettings(), templateText() and setTemplate() on arbitrary file bytes
+// fuzz_settings.cpp -- parseSettings(), messageTemplate() and setMessageTemplate() on arbitrary file bytes
+#include "common/texts.h"
 #include "settings/record.h"
 #include "fuzz_check.h"
 
 // The whole input is the file; its last byte also picks a second capacity for
-// templateText (0 to 318, so beyond the field too), and the bytes behind the
-// first one are the text handed to setTemplate.
+// messageTemplate (0 to 318, so beyond the field too), and the bytes behind the
+// first one are the text handed to setMessageTemplate.
 const size_t kFileRange = 600;
 const u32 kSecondCapScale = 5;
 const u32 kSecondCapDivisor = 4;
 
-static const char *templateField(const Settings &settings)
+static const char *messageTemplateField(const Settings &settings)
 {
-    return (const char *)settings.bytes + kTemplateAt;
+    return (const char *)settings.bytes + kMessageTemplateAt;
 }
 
 // The field's text as the plug-in must read it: up to its first zero, and
-// never more than kTemplateField - 1 bytes.
+// never more than kMessageTemplateField - 1 bytes.
 static std::string fieldText(const Settings &settings)
 {
-    return std::string(templateField(settings), strnlen(templateField(settings), kTemplateField - 1));
+    return std::string(messageTemplateField(settings), strnlen(messageTemplateField(settings), kMessageTemplateField - 1));
 }
 
-static void checkTemplateText(const Settings &settings, u32 destCap)
+static void checkMessageTemplate(const Settings &settings, u32 destCap)
 {
     Guarded buffer(destCap);
     char *dest = buffer.text();
-    const u32 n = templateText(&settings, dest, destCap);
+    const u32 n = messageTemplate(&settings, dest, destCap);
     check(buffer.guardsIntact());
     if (destCap == 0) {
         check(n == 0);
         return;
     }
     const std::string expected = fieldText(settings).substr(0, destCap - 1);
-    check(n <= kTemplateField - 1);
+    check(n <= kMessageTemplateField - 1);
     check(n == expected.size());
     check(memcmp(dest, expected.data(), n) == 0);
     check(dest[n] == 0);
@@ -61,22 +62,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(memcmp(settings->bytes, defaults.bytes, kSettingsSize) == 0);
     }
 
-    checkTemplateText(*settings, kTemplateField);
-    checkTemplateText(*settings, size ? data[size - 1] * kSecondCapScale / kSecondCapDivisor : 0);
+    checkMessageTemplate(*settings, kMessageTemplateField);
+    checkMessageTemplate(*settings, size ? data[size - 1] * kSecondCapScale / kSecondCapDivisor : 0);
 
     const std::string text = size > 1 ? std::string((const char *)data + 1, size - 1) : std::string();
     const Settings before = *settings;
-    setTemplate(settings.get(), text.c_str());
-    const std::string kept = std::string(text.c_str()).substr(0, kTemplateEditChars);
+    setMessageTemplate(settings.get(), text.c_str());
+    const std::string kept = std::string(text.c_str()).substr(0, kMessageTemplateChars);
     check(settings->bytes[kVersionAt] == kSettingsVersion);
     check(settings->bytes[kButtonFlagAt] == before.bytes[kButtonFlagAt]);
     check(settings->bytes[kSendModeAt] == before.bytes[kSendModeAt]);
-    check(memcmp(templateField(*settings), kept.data(), kept.size()) == 0);
-    check(templateField(*settings)[kept.size()] == 0);
+    check(memcmp(messageTemplateField(*settings), kept.data(), kept.size()) == 0);
+    check(messageTemplateField(*settings)[kept.size()] == 0);
     // Behind the new zero the field keeps whatever stood there.
-    const size_t behind = kTemplateAt + kept.size() + 1;
+    const size_t behind = kMessageTemplateAt + kept.size() + 1;
     check(memcmp(settings->bytes + behind, before.bytes + behind, kSettingsSize - behind) == 0);
     check(fieldText(*settings) == kept);
-    checkTemplateText(*settings, kTemplateField);
+    checkMessageTemplate(*settings, kMessageTemplateField);
     return 0;
 }

@@ -1,6 +1,6 @@
 // dlgtemplate_test.cpp -- the settings dialog's template, walked independently and compared with golden values
 #include "settings/dlgtemplate.h"
-#include "settings/texts.h"
+#include "common/texts.h"
 
 #include <gtest/gtest.h>
 
@@ -20,20 +20,20 @@ std::u16string from1251(const char *text)
     return s;
 }
 
-// The texts as the shell hands them in: index i holds templateAnsiText(i), its zero counted.
+// The texts as the shell hands them in: index i holds dialogAnsiText(i), its zero counted.
 struct Inputs {
-    std::vector<u16> units[templateTextCount];
-    Utf16Text texts[templateTextCount + 1]; // one spare, for a count one too many
+    std::vector<u16> units[dialogTextCount];
+    Utf16Text texts[dialogTextCount + 1]; // one spare, for a count one too many
 
     Inputs()
     {
-        for (u32 i = 0; i < templateTextCount; i++) {
-            const std::u16string s = from1251(templateAnsiText(i));
+        for (u32 i = 0; i < dialogTextCount; i++) {
+            const std::u16string s = from1251(dialogAnsiText(i));
             units[i].assign(s.begin(), s.end());
             units[i].push_back(0);
             texts[i] = {units[i].data(), (u32)units[i].size()};
         }
-        texts[templateTextCount] = texts[textOk];
+        texts[dialogTextCount] = texts[textOk];
     }
 };
 
@@ -130,7 +130,7 @@ const Golden kGolden = {
     0x00080840, 8, {0, 0, 250, 130}, u"Настройки", 8, u"MS Sans Serif", 570,
     {
         // header 72 bytes | WS_TABSTOP | BS_AUTOCHECKBOX
-        {72, 0x50010003, {5, 2, 150, 10}, 201, 0x80, u"Добавлять кнопку плагина для отправки трека'"},
+        {72, 0x50010003, {5, 2, 235, 10}, 201, 0x80, u"Добавлять кнопку плагина для отправки трека'"},
         // 186 rounded up | SS_LEFT
         {188, 0x50000000, {5, 14, 140, 10}, 0xFFFF, 0x82, u"Текст для отправки:"},
         // 188 + 64 | WS_VSCROLL | WS_HSCROLL | WS_BORDER | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL
@@ -162,7 +162,7 @@ struct Block {
     }
     u32 build(const Inputs &in, u32 cap = kDialogBlockSize)
     {
-        return buildDialogTemplate(bytes, cap, in.texts, templateTextCount);
+        return buildDialogTemplate(bytes, cap, in.texts, dialogTextCount);
     }
 };
 
@@ -209,7 +209,7 @@ TEST(DialogTemplate, MatchesGolden)
         EXPECT_EQ(0, it.extra);
     }
     EXPECT_EQ(size, end);
-    EXPECT_STREQ("", templateAnsiText(textNone)); // the edit's empty text
+    EXPECT_STREQ("", dialogAnsiText(textNone)); // the edit's empty text
 }
 
 // The caller's count includes the terminator, but its zero is never copied: the module writes its own.
@@ -270,7 +270,7 @@ TEST(DialogTemplate, RefusedInputWritesNothing)
     for (const auto &k : cases) {
         SCOPED_TRACE(k.name);
         Inputs in;
-        Call call = {in.texts, templateTextCount};
+        Call call = {in.texts, dialogTextCount};
         k.spoil(call);
         Block b;
         EXPECT_EQ(0u, buildDialogTemplate(b.bytes, kDialogBlockSize, call.texts, call.count));

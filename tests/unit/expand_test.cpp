@@ -169,16 +169,8 @@ TEST(ExpandTags, Utf8ResultIsCutOnACharacterBoundary)
 
 static Bytes statusMessage(const Bytes &a, const std::string &b)
 {
-    Bytes m = {0, 0, 0, 0, kKindEvent, kEventStatusText, 1, 2, 3, 4, 5};
-    auto counted = [&](const Bytes &text) {
-        u8 length[4];
-        putLe32(length, (u32)text.size());
-        m.insert(m.end(), length, length + 4);
-        m.insert(m.end(), text.begin(), text.end());
-    };
-    counted(a);
-    counted(Bytes(b.begin(), b.end()));
-    putLe32(m.data(), (u32)m.size() - 4);
+    Bytes m(kStatusEventFixed + a.size() + b.size());
+    layoutStatusEvent(m.data(), (u32)m.size(), a.data(), (u32)a.size(), (const u8 *)b.data(), (u32)b.size());
     return m;
 }
 

@@ -1,4 +1,5 @@
 // record_test.cpp -- the settings record: defaults, reading files of any shape, the OK rules
+#include "common/texts.h"
 #include "settings/record.h"
 
 #include <gtest/gtest.h>
@@ -16,10 +17,10 @@ static Settings parsed(const Bytes &file)
     return s;
 }
 
-static std::string templateOf(const Settings &s)
+static std::string messageTemplateOf(const Settings &s)
 {
-    char text[kTemplateField];
-    templateText(&s, text, sizeof(text));
+    char text[kMessageTemplateField];
+    messageTemplate(&s, text, sizeof(text));
     return text;
 }
 
@@ -29,8 +30,8 @@ TEST(SettingsRecord, Defaults)
     EXPECT_EQ(s.bytes[kVersionAt], 23);
     EXPECT_FALSE(buttonWanted(&s));
     EXPECT_EQ(sendMode(&s), kSendAtOnce);
-    EXPECT_EQ(templateOf(s), "\xD1\xEB\xF3\xF8\xE0\xFE: %track%"); // "Слушаю: %track%"
-    for (u32 i = kTemplateAt + sizeof(kDefaultTemplate); i < kSettingsSize; i++)
+    EXPECT_EQ(messageTemplateOf(s), "\xD1\xEB\xF3\xF8\xE0\xFE: %track%"); // "Слушаю: %track%"
+    for (u32 i = kMessageTemplateAt + sizeof(kDefaultMessageTemplate); i < kSettingsSize; i++)
         ASSERT_EQ(s.bytes[i], 0) << "zeros behind the default template, byte " << i;
 }
 
@@ -41,7 +42,7 @@ TEST(SettingsRecord, OtherVersionKeepsTheDefaults)
     const Settings s = parsed(file);
     EXPECT_EQ(s.bytes[kVersionAt], 23);
     EXPECT_FALSE(buttonWanted(&s));
-    EXPECT_EQ(templateOf(s), kDefaultTemplate);
+    EXPECT_EQ(messageTemplateOf(s), kDefaultMessageTemplate);
 }
 
 TEST(SettingsRecord, ShortFilesFillOnlyTheirLeadingBytes)
@@ -49,14 +50,14 @@ TEST(SettingsRecord, ShortFilesFillOnlyTheirLeadingBytes)
     Settings s = parsed({23, 1, 1});
     EXPECT_TRUE(buttonWanted(&s));
     EXPECT_EQ(sendMode(&s), 1);
-    EXPECT_EQ(templateOf(s), kDefaultTemplate);
+    EXPECT_EQ(messageTemplateOf(s), kDefaultMessageTemplate);
 
     s = parsed({23, 1, 1, 'a', 'b', 'c'});
-    EXPECT_EQ(templateOf(s), "abc\xF8\xE0\xFE: %track%"); // "abcшаю: %track%"
+    EXPECT_EQ(messageTemplateOf(s), "abc\xF8\xE0\xFE: %track%"); // "abcшаю: %track%"
 
     s = parsed({23});
     EXPECT_FALSE(buttonWanted(&s));
-    EXPECT_EQ(templateOf(s), kDefaultTemplate);
+    EXPECT_EQ(messageTemplateOf(s), kDefaultMessageTemplate);
 }
 
 TEST(SettingsRecord, FullFileAndLongerFile)
@@ -67,7 +68,7 @@ TEST(SettingsRecord, FullFileAndLongerFile)
     file.resize(kSettingsSize + 40, 'z'); // bytes past the record are ignored
     file[3 + text.size()] = 0;
     const Settings s = parsed(file);
-    EXPECT_EQ(templateOf(s), text);
+    EXPECT_EQ(messageTemplateOf(s), text);
     EXPECT_EQ(s.bytes[kSettingsSize - 1], 'z');
 }
 
@@ -76,9 +77,9 @@ TEST(SettingsRecord, TemplateWithoutZeroEndsAtTheFieldsEnd)
     Bytes file = {23, 1, 0};
     file.resize(kSettingsSize, 'q');
     const Settings s = parsed(file);
-    EXPECT_EQ(templateOf(s), std::string(kTemplateField - 1, 'q'));
+    EXPECT_EQ(messageTemplateOf(s), std::string(kMessageTemplateField - 1, 'q'));
     char small[10];
-    EXPECT_EQ(templateText(&s, small, sizeof(small)), 9u) << "the destination's capacity holds too";
+    EXPECT_EQ(messageTemplate(&s, small, sizeof(small)), 9u) << "the destination's capacity holds too";
 }
 
 TEST(SettingsRecord, AnyNonZeroFlagIsOn)
@@ -92,11 +93,11 @@ TEST(SettingsRecord, AnyNonZeroFlagIsOn)
 TEST(SettingsRecord, SetTemplateKeepsAtMost254Characters)
 {
     Settings s = parsed(Bytes());
-    setTemplate(&s, std::string(300, 'w').c_str());
-    EXPECT_EQ(templateOf(s), std::string(kTemplateEditChars, 'w'));
-    EXPECT_EQ(s.bytes[kTemplateAt + kTemplateEditChars], 0);
-    setTemplate(&s, "");
-    EXPECT_EQ(s.bytes[kTemplateAt], 0);
+    setMessageTemplate(&s, std::string(300, 'w').c_str());
+    EXPECT_EQ(messageTemplateOf(s), std::string(kMessageTemplateChars, 'w'));
+    EXPECT_EQ(s.bytes[kMessageTemplateAt + kMessageTemplateChars], 0);
+    setMessageTemplate(&s, "");
+    EXPECT_EQ(s.bytes[kMessageTemplateAt], 0);
 }
 
 TEST(SettingsRecord, WrittenAfterButtonAppendAndEmptyTemplate)
@@ -104,7 +105,7 @@ TEST(SettingsRecord, WrittenAfterButtonAppendAndEmptyTemplate)
     Settings s = parsed(Bytes());
     setButtonFlag(&s, true);
     setSendMode(&s, kAppendToInput);
-    setTemplate(&s, "");
+    setMessageTemplate(&s, "");
     EXPECT_EQ(Bytes(s.bytes, s.bytes + 4), (Bytes{23, 1, 1, 0}));
     EXPECT_EQ(sizeof(s.bytes), 259u);
 }

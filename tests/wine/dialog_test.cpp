@@ -1,6 +1,6 @@
 // dialog_test.cpp -- the settings dialog and the about box driven through the real module inside the stand-in host
 #include "tools/standin/standin.h"
-#include "settings/texts.h"
+#include "common/texts.h"
 
 #include <algorithm>
 #include <functional>
@@ -14,12 +14,12 @@ struct ExpectedControl {
     const char *className;
     DWORD style;
     int x, y, cx, cy;    // dialog units
-    const wchar_t *text; // NULL for the edit, which shows the template
+    const wchar_t *text; // NULL for the edit, which shows the message template
 };
 
-// Template order, which is also the Z order of the children and the tab order.
+// Dialog template order, which is also the Z order of the children and the tab order.
 static const ExpectedControl kControls[] = {
-    {201, "Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 5, 2, 150, 10,
+    {201, "Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 5, 2, 235, 10,
      L"Добавлять кнопку плагина для отправки трека'"},
     {0xFFFF, "Static", WS_CHILD | WS_VISIBLE | SS_LEFT, 5, 14, 140, 10, L"Текст для отправки:"},
     {202, "Edit",
@@ -34,12 +34,12 @@ static const ExpectedControl kControls[] = {
     {211, "Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 190, 92, 50, 13, L"OK"},
 };
 
-const int kIdShowButton = 201, kIdTemplate = 202, kIdSendAtOnce = 203, kIdAppend = 204;
+const int kIdShowButton = 201, kIdMessage = 202, kIdSendAtOnce = 203, kIdAppend = 204;
 const int kIdAbout = 209, kIdCancel = 210, kIdOk = 211;
-const int kSwitched[] = {kIdTemplate, kIdSendAtOnce, kIdAppend}; // enabled only while the box is ticked
+const int kSwitched[] = {kIdMessage, kIdSendAtOnce, kIdAppend}; // enabled only while the box is ticked
 
 // "Слушаю: %track%" in Windows-1251, the template of a fresh installation.
-static const std::string kDefaultTemplate = "\xD1\xEB\xF3\xF8\xE0\xFE: %track%";
+static const std::string kExpectedDefaultMessage = "\xD1\xEB\xF3\xF8\xE0\xFE: %track%";
 
 // ---- Small helpers.
 
@@ -339,8 +339,8 @@ static void checkTexts(HWND dialog)
     }
     // The template is ANSI text and shows as such; only in code page 1251 is it Russian.
     if (GetACP() == 1251)
-        ok(itemText(dialog, kIdTemplate) == kDefaultTemplate, "the edit shows \"%s\"",
-           utf8(windowText(GetDlgItem(dialog, kIdTemplate))).c_str());
+        ok(itemText(dialog, kIdMessage) == kExpectedDefaultMessage, "the edit shows \"%s\"",
+           utf8(windowText(GetDlgItem(dialog, kIdMessage))).c_str());
     LOGFONTW font = {};
     HFONT handle = (HFONT)SendMessageW(dialog, WM_GETFONT, 0, 0);
     ok(handle && GetObjectW(handle, sizeof(font), &font), "the dialog has no font of its own");
@@ -400,7 +400,7 @@ static void expectState(HWND dialog, u8 flag, u8 mode, const std::string &text, 
         ok(enabled(dialog, id), "%s: control %d disabled", when, id);
     ok(checked(dialog, kIdSendAtOnce) == !append && checked(dialog, kIdAppend) == append, "%s, mode %u: radios",
        when, mode);
-    ok(itemText(dialog, kIdTemplate) == text, "%s: the edit shows \"%s\"", when, itemText(dialog, kIdTemplate).c_str());
+    ok(itemText(dialog, kIdMessage) == text, "%s: the edit shows \"%s\"", when, itemText(dialog, kIdMessage).c_str());
 }
 
 // Notifications other than a click: the box's comes while its check disagrees with the
@@ -430,7 +430,7 @@ static void testInitialStatesAndLeaving()
         const char *how;
         bool (*leave)(HWND dialog);
     } cases[] = {
-        {0, 0, "Escape in the edit", [](HWND d) { pressKey(d, kIdTemplate, VK_ESCAPE); }, [] { return g_closes > 0; },
+        {0, 0, "Escape in the edit", [](HWND d) { pressKey(d, kIdMessage, VK_ESCAPE); }, [] { return g_closes > 0; },
          "cancel", cancel},
         {0, 1, "Escape on the box", escapeOnBox, command2Came, "the close box", closeBox},
         {1, 0, "command 2", [](HWND d) { SendMessageA(d, WM_COMMAND, IDCANCEL, 0); }, command2Came, "a posted close",
@@ -451,7 +451,7 @@ static void testInitialStatesAndLeaving()
                 if (!c.flag) click(dialog, kIdShowButton);
                 click(dialog, c.mode ? kIdSendAtOnce : kIdAppend);
                 if (c.flag) click(dialog, kIdShowButton);
-                SetDlgItemTextA(dialog, kIdTemplate, "changed");
+                SetDlgItemTextA(dialog, kIdMessage, "changed");
                 expectState(dialog, !c.flag, !c.mode, "changed", "changed");
                 c.ignore(dialog);
                 return true;
@@ -510,7 +510,7 @@ static void testOkButtonRules()
             if (shown) expectUnloadRemoves(shown, r.name);
             on = r.fileFlag != 0;
             shown = on ? loadHandle : 0;
-            path = session(settingsFile((u8)r.fileFlag, 0, kDefaultTemplate), {step});
+            path = session(settingsFile((u8)r.fileFlag, 0, kExpectedDefaultMessage), {step});
             ok(g_loadRequests.size() == on, "%s: the load sent %zu requests", r.name, g_loadRequests.size());
         } else {
             g_requests.clear();
@@ -519,7 +519,7 @@ static void testOkButtonRules()
         if (r.request == 203) expectRequests({removeFrame(r.handle)}, r.name);
         else ok(g_requests.size() == (r.request == 201) && countRequests(5, 201) == g_requests.size(),
                 "%s: OK sent %zu requests", r.name, g_requests.size());
-        expectSaved(path, r.savedFlag, 0, kDefaultTemplate, r.name);
+        expectSaved(path, r.savedFlag, 0, kExpectedDefaultMessage, r.name);
         if (r.request) shown = r.request == 201 ? r.handle : 0;
         on = r.savedFlag != 0;
     }
@@ -566,15 +566,15 @@ static void testModeTemplateAndHost()
             [&](HWND dialog) {
                 click(dialog, kIdAppend);
                 ok(checked(dialog, kIdAppend) && !checked(dialog, kIdSendAtOnce), "the radio buttons did not switch");
-                SetDlgItemTextA(dialog, kIdTemplate, first.c_str());
-                SendDlgItemMessageA(dialog, kIdTemplate, EM_SETSEL, first.size(), first.size());
-                pressKey(dialog, kIdTemplate, VK_RETURN);
+                SetDlgItemTextA(dialog, kIdMessage, first.c_str());
+                SendDlgItemMessageA(dialog, kIdMessage, EM_SETSEL, first.size(), first.size());
+                pressKey(dialog, kIdMessage, VK_RETURN);
                 return true;
             },
             [&](HWND dialog) {
                 stillOpen(dialog, "Enter in the edit");
-                SendDlgItemMessageA(dialog, kIdTemplate, EM_REPLACESEL, FALSE, (LPARAM) "%bitrate% kbps");
-                ok(itemText(dialog, kIdTemplate) == typed, "edit \"%s\"", itemText(dialog, kIdTemplate).c_str());
+                SendDlgItemMessageA(dialog, kIdMessage, EM_REPLACESEL, FALSE, (LPARAM) "%bitrate% kbps");
+                ok(itemText(dialog, kIdMessage) == typed, "edit \"%s\"", itemText(dialog, kIdMessage).c_str());
                 // Not yet confirmed: the old template and mode still apply.
                 const u8 *answer = pressLoadedButton();
                 ok(lastStackDelta() == 0, "the button function left the stack off by %d bytes", lastStackDelta());
@@ -607,23 +607,23 @@ static void testModeTemplateAndHost()
 
     runDialog({[&](HWND dialog) {
         ok(checked(dialog, kIdAppend), "appending was not kept");
-        ok(itemText(dialog, kIdTemplate) == typed, "the template came back as \"%s\"",
-           itemText(dialog, kIdTemplate).c_str());
+        ok(itemText(dialog, kIdMessage) == typed, "the template came back as \"%s\"",
+           itemText(dialog, kIdMessage).c_str());
         click(dialog, kIdSendAtOnce);
-        SetDlgItemTextA(dialog, kIdTemplate, "");
+        SetDlgItemTextA(dialog, kIdMessage, "");
         return confirm(dialog);
     }});
     expectSaved(path, 1, 0, "", "send at once and an empty template");
     const std::string longText(300, 'x');
     runDialog({[&](HWND dialog) {
-        SetDlgItemTextA(dialog, kIdTemplate, longText.c_str());
+        SetDlgItemTextA(dialog, kIdMessage, longText.c_str());
         pressKey(dialog, kIdShowButton, VK_RETURN);
         return true;
     }});
     expectSaved(path, 1, 0, longText.substr(0, 254), "300 characters, cut to 254, saved by Enter on the box");
     // A mode other than 0 and 1 from elsewhere counts as appending and is saved as 1.
-    path = session(settingsFile(0, 7, kDefaultTemplate), {confirm});
-    expectSaved(path, 0, 1, kDefaultTemplate, "mode 7 and OK");
+    path = session(settingsFile(0, 7, kExpectedDefaultMessage), {confirm});
+    expectSaved(path, 0, 1, kExpectedDefaultMessage, "mode 7 and OK");
 }
 
 int main(int argc, char **argv)

@@ -97,7 +97,7 @@ static void testNullAnswers()
 
 // Records the requests that reach a second host function, to see which one the module keeps.
 static std::vector<Bytes> g_otherRequests;
-static const u8 *NT_STDCALL otherHostFun(const u8 *message)
+static const u8 *PLUGIN_CALL otherHostFun(const u8 *message)
 {
     g_otherRequests.push_back(frameBytes(message));
     return NULL;

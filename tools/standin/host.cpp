@@ -5,7 +5,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 
-typedef const u8 *(NT_STDCALL *PluginFun)(const u8 *message);
+typedef const u8 *(PLUGIN_CALL *PluginFun)(const u8 *message);
 
 HostSettings g_host;
 std::vector<Bytes> g_requests;
@@ -111,10 +111,10 @@ Bytes loadEvent(const std::string &folder, const std::string &skipped, u32 hostF
 
 Bytes statusEvent(const Bytes &stringA, const Bytes &stringB)
 {
-    Bytes body = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE}; // five bytes the plug-in does not read
-    addCounted(body, stringA);
-    addCounted(body, stringB);
-    return eventMessage(3, 223, body);
+    Bytes message(kStatusEventFixed + stringA.size() + stringB.size());
+    layoutStatusEvent(message.data(), (u32)message.size(), stringA.data(), (u32)stringA.size(), stringB.data(),
+                      (u32)stringB.size());
+    return message;
 }
 
 u32 le32At(const Bytes &bytes, size_t at)
@@ -160,7 +160,7 @@ const u8 *hostAnswerFor(u8 kind, u8 code)
     return NULL;
 }
 
-const u8 *NT_STDCALL standinHostFun(const u8 *message)
+const u8 *PLUGIN_CALL standinHostFun(const u8 *message)
 {
     g_requests.push_back(frameBytes(message));
     // Add button: the handle right behind the length field, no kind byte.

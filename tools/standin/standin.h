@@ -50,7 +50,7 @@ struct HostSettings {
 extern HostSettings g_host;
 extern std::vector<Bytes> g_requests; // each request's frame, length field included
 
-const u8 *NT_STDCALL standinHostFun(const u8 *message);
+const u8 *PLUGIN_CALL standinHostFun(const u8 *message);
 size_t countRequests(u8 kind, u8 code);
 u32 standinHostFunAddress();
 // The answers hostFun hands back, so a test can compare returned pointers.

@@ -1,29 +1,23 @@
-// plugin.cpp -- the module's entry point and pluginFun, which routes the host's events
-#include "host.h"
+// plugin.cpp -- the module's entry point and pluginFun, which routes the host's events to each subsystem
 #include "../button/button.h"
+#include "../host/host.h"
 #include "../settings/settings.h"
 #include "../track/status.h"
 
-const WORD kButtonIconId = 101;
-
-static HINSTANCE g_instance;
-HMODULE g_hostModule;
-HICON g_buttonIcon;
-
+// Load and status-text answers; the outgoing buffer frames them.
 static u8 g_answer[kOutPayloadCap + kLengthBytes];
 
 static const u8 *loadEvent(const u8 *message)
 {
-    g_hostFun = (HostFun)loadHostFun(message);
+    initHost((HostFun)loadHostFun(message));
     u32 folderLength;
     const u8 *folder = loadFolder(message, &folderLength);
-    g_settingsPathOk = buildSettingsPath(g_settingsPath, folder, folderLength);
-    readSettings();
+    loadSettings(folder, folderLength);
     if (buttonWanted(&g_settings)) addChatButton();
     return frame(g_answer, layoutLoadAnswer(g_answer));
 }
 
-extern "C" __declspec(dllexport) const u8 *NT_STDCALL pluginFun(const u8 *message)
+extern "C" __declspec(dllexport) const u8 *PLUGIN_CALL pluginFun(const u8 *message)
 {
     if (messageKind(message) != kKindEvent) return NULL;
     switch (eventCode(message)) {
@@ -33,7 +27,7 @@ extern "C" __declspec(dllexport) const u8 *NT_STDCALL pluginFun(const u8 *messag
         removeChatButton();
         return NULL;
     case kEventSettings:
-        runSettingsDialog();
+        runSettingsDialog(changeChatButton);
         return NULL;
     case kEventStatusText:
         return statusText(message, g_answer, sizeof(g_answer));
@@ -44,10 +38,8 @@ extern "C" __declspec(dllexport) const u8 *NT_STDCALL pluginFun(const u8 *messag
 extern "C" BOOL WINAPI DllMainCRTStartup(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
-        g_instance = instance;
-        g_hostModule = GetModuleHandleA(NULL);
-        g_buttonIcon = LoadIconA(instance, MAKEINTRESOURCEA(kButtonIconId));
-        defaultSettings(&g_settings);
+        initButton(instance);
+        initSettings();
     }
     return TRUE;
 }

@@ -1,4 +1,4 @@
-// nthost.cpp -- the demo: loads nowtune.dll into the stand-in host beside a stand-in Winamp and shows what it answers
+// demohost.cpp -- the demo: loads nowtune.dll into the stand-in host beside a stand-in Winamp and shows what it answers
 #include "tools/standin/standin.h"
 
 #include <stdio.h>

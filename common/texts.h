@@ -1,8 +1,17 @@
-// texts.h -- the settings dialog's and the about box's built-in texts, in Windows-1251
+// texts.h -- every built-in text the user sees, in Windows-1251 whatever the system's code page
 #pragma once
 
 // Hex escapes swallow every hex digit that follows them, so a literal piece
 // ends wherever an escape would run into a digit or a letter A-F.
+
+// The name and version the host shows; the about box's caption too.
+const char kPluginName[] = "Nowtune v2.3";
+// "Отправить трек": the chat button's hint.
+const char kButtonHint[] = "\xCE\xF2\xEF\xF0\xE0\xE2\xE8\xF2\xFC \xF2\xF0\xE5\xEA";
+// "Слушаю: %track%": the message template until the user sets one.
+const char kDefaultMessageTemplate[] = "\xD1\xEB\xF3\xF8\xE0\xFE: %track%";
+
+// The settings dialog.
 
 // "Настройки"
 const char kCaptionText[] = "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8";
