@@ -4,7 +4,7 @@
 #include <stddef.h>
 
 static HostFun g_hostFun;
-static u8 g_outgoing[kOutFrameSize];
+static u8 g_outgoing[kOutFrameSize + 1];
 
 void initHost(HostFun hostFun)
 {
@@ -13,7 +13,19 @@ void initHost(HostFun hostFun)
 
 const u8 *frame(const u8 *payload, u32 n)
 {
-    return frameMessage(g_outgoing, sizeof(g_outgoing), payload, n) ? g_outgoing : NULL;
+    return frameMessage(g_outgoing, kOutFrameSize, payload, n) ? g_outgoing : NULL;
+}
+
+u8 *answerPayload()
+{
+    return g_outgoing + kLengthBytes;
+}
+
+const u8 *frameAnswer(u32 n)
+{
+    if (n > kOutPayloadCap) return NULL;
+    putLe32(g_outgoing, n);
+    return g_outgoing;
 }
 
 const u8 *request(const u8 *payload, u32 n)

@@ -11,6 +11,11 @@ void initHost(HostFun hostFun);
 // The one outgoing buffer: a pointer handed out stays valid until the next frame.
 const u8 *frame(const u8 *payload, u32 n);
 const u8 *request(const u8 *payload, u32 n);
+// Answers are laid out in place, in the outgoing buffer's payload: kOutPayloadCap
+// bytes and one more for the zero behind a text that fills them.
+u8 *answerPayload();
+// Frames the n bytes laid out at answerPayload(); null when n is over kOutPayloadCap.
+const u8 *frameAnswer(u32 n);
 
 // The host's handle for the new button; 0 when the host gave no answer.
 u32 addButton(u32 buttonFunction, u32 icon, const char *hint);

@@ -4,9 +4,6 @@
 #include "../settings/settings.h"
 #include "../track/status.h"
 
-// Load and status-text answers; the outgoing buffer frames them.
-static u8 g_answer[kOutPayloadCap + kLengthBytes];
-
 static const u8 *loadEvent(const u8 *message)
 {
     initHost((HostFun)loadHostFun(message));
@@ -14,7 +11,7 @@ static const u8 *loadEvent(const u8 *message)
     const u8 *folder = loadFolder(message, &folderLength);
     loadSettings(folder, folderLength);
     if (buttonWanted(&g_settings)) addChatButton();
-    return frame(g_answer, layoutLoadAnswer(g_answer));
+    return frameAnswer(layoutLoadAnswer(answerPayload()));
 }
 
 extern "C" __declspec(dllexport) const u8 *PLUGIN_CALL pluginFun(const u8 *message)
@@ -30,7 +27,7 @@ extern "C" __declspec(dllexport) const u8 *PLUGIN_CALL pluginFun(const u8 *messa
         runSettingsDialog(changeChatButton);
         return NULL;
     case kEventStatusText:
-        return statusText(message, g_answer, sizeof(g_answer));
+        return statusText(message);
     }
     return NULL;
 }

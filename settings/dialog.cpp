@@ -23,7 +23,7 @@ static u32 wideFrom1251(const char *text, WCHAR *units, u32 cap)
 
 static void enableMessageControls(HWND dialog, bool enable)
 {
-    const int ids[] = {kIdMessageEdit, kIdSendAtOnce, kIdAppend};
+    static const int ids[] = {kIdMessageEdit, kIdSendAtOnce, kIdAppend};
     for (int id : ids)
         EnableWindow(GetDlgItem(dialog, id), enable);
 }
@@ -43,7 +43,7 @@ static void initDialog(HWND dialog, ButtonChanger changeButton)
 
 static void showAbout()
 {
-    static WCHAR about[kAboutUnitsCap];
+    WCHAR about[kAboutUnitsCap];
     WCHAR caption[kCaptionUnitsCap];
     if (!wideFrom1251(kAboutText, about, dimof(about)) || !wideFrom1251(kPluginName, caption, dimof(caption))) return;
     MessageBoxW(NULL, about, caption, MB_OK | MB_ICONINFORMATION);

@@ -4,5 +4,5 @@
 #include "../common/types.h"
 
 // Detects the player, expands string B of message and frames the answer;
-// null when string A alone leaves no room. answer holds answerCap bytes.
-const u8 *statusText(const u8 *message, u8 *answer, u32 answerCap);
+// null when string A alone leaves no room.
+const u8 *statusText(const u8 *message);
