@@ -114,6 +114,8 @@ bench)
     build_native
     "$here/tests/bench/bench.sh" native "$build"
     echo
+    "$here/tests/bench/bench.sh" size "$build"
+    echo
     on_wine "$here/tests/bench/bench.sh" wine "$build"
     ;;
 fuzz)

@@ -1,6 +1,6 @@
 #!/bin/bash
-# bench.sh -- runs one half of the benchmarks: the core natively (Google Benchmark), or the whole status-text event under Wine.
-#   bench.sh native|wine BUILD   BUILD holds the native build in BUILD/native and the cross build in BUILD/win
+# bench.sh -- runs one part of the benchmarks: the core natively (Google Benchmark), the module's size, or the whole status-text event under Wine.
+#   bench.sh native|size|wine BUILD   BUILD holds the native build in BUILD/native and the cross build in BUILD/win
 set -u
 if [ $# -lt 2 ]; then
     sed -n '3p' "$0" | sed 's/^# \?//'
@@ -12,6 +12,10 @@ case $1 in
 native)
     program=$build/native/tests/bench/expand_bench
     title="core, native: expansion of a 511-byte text with all six tags beside a plain copy of it"
+    ;;
+size)
+    program=$build/win/bin/nowtune.dll
+    title="nowtune.dll: file size and static data"
     ;;
 wine)
     program=$build/win/bin/event_bench.exe
@@ -28,5 +32,20 @@ if [ ! -f "$program" ]; then
 fi
 
 echo "== $title"
-if [ "$1" = native ]; then exec "$program"; fi
-exec "$here/tools/wine.sh" once "$program"
+case $1 in
+native)
+    exec "$program" --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+    ;;
+size)
+    echo "file: $(stat -c %s "$program") bytes"
+    # Static data is what the writable sections hold: .data and .bss.
+    total=0
+    while read -r _ name size _; do
+        case $name in .data | .bss) echo "$name: $((0x$size)) bytes"; total=$((total + 0x$size)) ;; esac
+    done < <(i686-w64-mingw32-objdump -h "$program")
+    echo "static data: $total bytes"
+    ;;
+wine)
+    exec "$here/tools/wine.sh" once "$program"
+    ;;
+esac

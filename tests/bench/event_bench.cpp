@@ -120,6 +120,9 @@ int main()
     printf("%-8s %12.2f %12.2f %8.2f\n", "best", events.front(), bares.front(), events.front() / bares.front());
     const double eventMedian = events[kRounds / 2], bareMedian = bares[kRounds / 2];
     printf("%-8s %12.2f %12.2f %8.2f\n", "median", eventMedian, bareMedian, eventMedian / bareMedian);
+    printf("ratio of the medians, event / bare calls: %.3f\n", eventMedian / bareMedian);
+    printf("the module's own work per event (median event - median bare calls): %.2f us\n",
+           eventMedian - bareMedian);
 
     callPlugin(eventMessage(kKindEvent, kEventUnload));
     unloadPlugin();
