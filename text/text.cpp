@@ -1,6 +1,20 @@
 // text.cpp -- byte-string routines shared by the status text and the chat button
 #include "text.h"
 
+// A register's width: 4 bytes in the 32-bit module, 8 natively. LooseWord
+// reads and writes one at any address and over bytes of any type.
+typedef unsigned long Word;
+typedef Word LooseWord __attribute__((may_alias, aligned(1)));
+const u32 kWordBytes = sizeof(Word);
+const Word kLowBits = ~(Word)0 / 0xFF; // 0x01 in every byte
+const Word kHighBits = kLowBits << 7;  // 0x80 in every byte
+
+// Nonzero exactly when some byte of word is zero.
+static Word zeroByteIn(Word word)
+{
+    return (word - kLowBits) & ~word & kHighBits;
+}
+
 u32 textLength(const char *text)
 {
     const char *p = text;
@@ -27,32 +41,25 @@ u32 unsignedText(u32 value, char *out)
     return count;
 }
 
-i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 patternLength)
+// The first match of pattern (one byte or more) in text at or after from, or
+// kSearchNoMatch. Tag patterns are short and texts at most a few hundred bytes:
+// a word-wide scan for the first byte beats building a shift table per call.
+static i32 findFrom(const char *text, u32 length, u32 from, const char *pattern, u32 patternLength)
 {
-    const u32 m = patternLength;
-    if (m < kSearchMinPattern) return kSearchRefused;
-    if (textLength < m) return kSearchNoMatch;
-
-    u32 table[kSearchTableSize];
-    for (u32 i = 0; i < kSearchTableSize; i++)
-        table[i] = m;
-    for (u32 i = 0; i + 1 < m; i++)
-        table[pattern[i]] = m - 1 - i;
-
-    const u32 last = textLength - m;
-    u32 p = start;
-    while (p <= last) {
-        u32 j = m - 1;
-        while (text[p + j] == pattern[j]) {
-            if (j == 0) return (i32)p;
-            j--;
-        }
-        i32 shift = (i32)table[text[p + j]] - (i32)(m - 1 - j);
-        if (shift < 1) shift = 1;
-        if ((u32)shift > last - p) break;
-        p += (u32)shift;
+    if (patternLength > length) return kSearchNoMatch;
+    const u32 end = length - patternLength + 1; // one past the last offset a match can start at
+    for (u32 p = from; p < end; p++) {
+        p += findByte(text + p, end - p, (u8)pattern[0]);
+        if (p == end) break;
+        if (sameBytes(text + p + 1, pattern + 1, patternLength - 1)) return (i32)p;
     }
     return kSearchNoMatch;
+}
+
+i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 patternLength)
+{
+    if (patternLength < kSearchMinPattern) return kSearchRefused;
+    return findFrom((const char *)text, textLength, start, (const char *)pattern, patternLength);
 }
 
 u32 utf8Boundary(const char *text, u32 len)
@@ -135,11 +142,26 @@ u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern,
     return out;
 }
 
+u32 findByte(const char *text, u32 length, u8 value)
+{
+    const Word spread = kLowBits * value;
+    u32 i = 0;
+    // x86 reads a word at any address; only whole words inside the text are read.
+    while (length - i >= kWordBytes && !zeroByteIn(*(const LooseWord *)(text + i) ^ spread))
+        i += kWordBytes;
+    while (i < length && (u8)text[i] != value)
+        i++;
+    return i;
+}
+
 void copyMemory(void *dest, const void *source, u32 count)
 {
     u8 *d = (u8 *)dest;
     const u8 *s = (const u8 *)source;
-    for (u32 i = 0; i < count; i++)
+    u32 i = 0;
+    for (; count - i >= kWordBytes; i += kWordBytes)
+        *(LooseWord *)(d + i) = *(const LooseWord *)(s + i);
+    for (; i < count; i++)
         d[i] = s[i];
 }
 
