@@ -106,40 +106,44 @@ u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut)
     return copyText(dest + used, destCap - used, source, cut);
 }
 
+// Appends a piece to the used bytes of dest, or as much of it as room leaves;
+// false once a piece did not fit whole.
+static bool putPiece(char *dest, u32 room, u32 *used, const char *piece, u32 count)
+{
+    const u32 fit = count <= room - *used ? count : room - *used;
+    copyMemory(dest + *used, piece, fit);
+    *used += fit;
+    return fit == count;
+}
+
+u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, const char *pattern,
+                 const char *replacement, TextCut cut)
+{
+    if (destCap == 0) return 0;
+    const u32 room = destCap - 1;
+    const u32 patternLength = textLength(pattern);
+    const u32 replacementLength = textLength(replacement);
+    u32 used = 0;
+    u32 from = 0; // source bytes before it are done
+    bool fits = true;
+    while (fits && patternLength > 0) {
+        const i32 at = findFrom(source, sourceLength, from, pattern, patternLength);
+        if (at < 0) break;
+        fits = putPiece(dest, room, &used, source + from, (u32)at - from) &&
+               putPiece(dest, room, &used, replacement, replacementLength);
+        from = (u32)at + patternLength;
+    }
+    if (fits) fits = putPiece(dest, room, &used, source + from, sourceLength - from);
+    // Everything behind the cut is dropped, so only the end can split a character.
+    if (!fits && cut == cutUtf8) used = utf8Boundary(dest, used);
+    dest[used] = 0;
+    return used;
+}
+
 u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
                TextCut cut)
 {
-    if (destCap == 0) return 0;
-    const u32 n = textLength(source);
-    const u32 m = textLength(pattern);
-    const u32 r = textLength(replacement);
-    const u32 room = destCap - 1;
-    u32 out = 0;
-    u32 i = 0;
-    // Writes a piece, or as much of it as fits; false once the destination is full.
-    auto put = [&](const char *piece, u32 count) {
-        const u32 fit = count <= room - out ? count : room - out;
-        copyMemory(dest + out, piece, fit);
-        out += fit;
-        return fit == count;
-    };
-    bool fits = true;
-    if (m > 0) {
-        while (fits && m <= n && i <= n - m) {
-            if (sameBytes(source + i, pattern, m)) {
-                fits = put(replacement, r);
-                i += m;
-            } else {
-                fits = put(source + i, 1);
-                i++;
-            }
-        }
-    }
-    if (fits) fits = put(source + i, n - i);
-    // Everything behind the cut is dropped, so only the end can split a character.
-    if (!fits && cut == cutUtf8) out = utf8Boundary(dest, out);
-    dest[out] = 0;
-    return out;
+    return replaceBytes(dest, destCap, source, textLength(source), pattern, replacement, cut);
 }
 
 u32 findByte(const char *text, u32 length, u8 value)

@@ -31,6 +31,9 @@ i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 pat
 // copies the source unchanged.
 u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
                TextCut cut);
+// The same for a source of sourceLength bytes; no zero need follow them.
+u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, const char *pattern,
+                 const char *replacement, TextCut cut);
 
 // The longest prefix of text[0..len) that ends on a character boundary: an
 // incomplete UTF-8 sequence at the end is dropped.
