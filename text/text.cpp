@@ -6,8 +6,9 @@
 typedef unsigned long Word;
 typedef Word LooseWord __attribute__((may_alias, aligned(1)));
 const u32 kWordBytes = sizeof(Word);
-const Word kLowBits = ~(Word)0 / 0xFF; // 0x01 in every byte
-const Word kHighBits = kLowBits << 7;  // 0x80 in every byte
+const u32 kBitsPerByte = 8;
+const Word kLowBits = ~(Word)0 / 0xFF;                 // 0x01 in every byte
+const Word kHighBits = kLowBits << (kBitsPerByte - 1); // 0x80 in every byte
 
 // Nonzero exactly when some byte of word is zero.
 static Word zeroByteIn(Word word)
@@ -151,8 +152,12 @@ u32 findByte(const char *text, u32 length, u8 value)
     const Word spread = kLowBits * value;
     u32 i = 0;
     // x86 reads a word at any address; only whole words inside the text are read.
-    while (length - i >= kWordBytes && !zeroByteIn(*(const LooseWord *)(text + i) ^ spread))
-        i += kWordBytes;
+    for (; length - i >= kWordBytes; i += kWordBytes) {
+        // Little-endian: the lowest flagged byte comes first in memory, and
+        // zeroByteIn never flags one below the first zero.
+        const Word hits = zeroByteIn(*(const LooseWord *)(text + i) ^ spread);
+        if (hits) return i + (u32)__builtin_ctzl(hits) / kBitsPerByte;
+    }
     while (i < length && (u8)text[i] != value)
         i++;
     return i;
