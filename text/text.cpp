@@ -1,6 +1,21 @@
 // text.cpp -- byte-string routines shared by the status text and the chat button
 #include "text.h"
 
+// A register's width: 4 bytes in the 32-bit module, 8 natively. LooseWord
+// reads and writes one at any address and over bytes of any type.
+typedef unsigned long Word;
+typedef Word LooseWord __attribute__((may_alias, aligned(1)));
+const u32 kWordBytes = sizeof(Word);
+const u32 kBitsPerByte = 8;
+const Word kLowBits = ~(Word)0 / 0xFF;                 // 0x01 in every byte
+const Word kHighBits = kLowBits << (kBitsPerByte - 1); // 0x80 in every byte
+
+// Nonzero exactly when some byte of word is zero.
+static Word zeroByteIn(Word word)
+{
+    return (word - kLowBits) & ~word & kHighBits;
+}
+
 u32 textLength(const char *text)
 {
     const char *p = text;
@@ -27,32 +42,25 @@ u32 unsignedText(u32 value, char *out)
     return count;
 }
 
-i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 patternLength)
+// The first match of pattern (one byte or more) in text at or after from, or
+// kSearchNoMatch. Tag patterns are short and texts at most a few hundred bytes:
+// a word-wide scan for the first byte beats building a shift table per call.
+static i32 findFrom(const char *text, u32 length, u32 from, const char *pattern, u32 patternLength)
 {
-    const u32 m = patternLength;
-    if (m < kSearchMinPattern) return kSearchRefused;
-    if (textLength < m) return kSearchNoMatch;
-
-    u32 table[kSearchTableSize];
-    for (u32 i = 0; i < kSearchTableSize; i++)
-        table[i] = m;
-    for (u32 i = 0; i + 1 < m; i++)
-        table[pattern[i]] = m - 1 - i;
-
-    const u32 last = textLength - m;
-    u32 p = start;
-    while (p <= last) {
-        u32 j = m - 1;
-        while (text[p + j] == pattern[j]) {
-            if (j == 0) return (i32)p;
-            j--;
-        }
-        i32 shift = (i32)table[text[p + j]] - (i32)(m - 1 - j);
-        if (shift < 1) shift = 1;
-        if ((u32)shift > last - p) break;
-        p += (u32)shift;
+    if (patternLength > length) return kSearchNoMatch;
+    const u32 end = length - patternLength + 1; // one past the last offset a match can start at
+    for (u32 p = from; p < end; p++) {
+        p += findByte(text + p, end - p, (u8)pattern[0]);
+        if (p == end) break;
+        if (sameBytes(text + p + 1, pattern + 1, patternLength - 1)) return (i32)p;
     }
     return kSearchNoMatch;
+}
+
+i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 patternLength)
+{
+    if (patternLength < kSearchMinPattern) return kSearchRefused;
+    return findFrom((const char *)text, textLength, start, (const char *)pattern, patternLength);
 }
 
 u32 utf8Boundary(const char *text, u32 len)
@@ -99,47 +107,72 @@ u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut)
     return copyText(dest + used, destCap - used, source, cut);
 }
 
+// Appends a piece to the used bytes of dest, or as much of it as room leaves;
+// false once a piece did not fit whole.
+static bool putPiece(char *dest, u32 room, u32 *used, const char *piece, u32 count)
+{
+    const u32 fit = count <= room - *used ? count : room - *used;
+    copyMemory(dest + *used, piece, fit);
+    *used += fit;
+    return fit == count;
+}
+
+u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, const char *pattern,
+                 const char *replacement, TextCut cut)
+{
+    if (destCap == 0) return 0;
+    const u32 room = destCap - 1;
+    const u32 patternLength = textLength(pattern);
+    const u32 replacementLength = textLength(replacement);
+    u32 used = 0;
+    u32 from = 0; // source bytes before it are done
+    bool fits = true;
+    while (fits && patternLength > 0) {
+        const i32 at = findFrom(source, sourceLength, from, pattern, patternLength);
+        if (at < 0) break;
+        fits = putPiece(dest, room, &used, source + from, (u32)at - from) &&
+               putPiece(dest, room, &used, replacement, replacementLength);
+        from = (u32)at + patternLength;
+    }
+    if (fits) fits = putPiece(dest, room, &used, source + from, sourceLength - from);
+    // Everything behind the cut is dropped, so only the end can split a character.
+    if (!fits && cut == cutUtf8) used = utf8Boundary(dest, used);
+    dest[used] = 0;
+    return used;
+}
+
 u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
                TextCut cut)
 {
-    if (destCap == 0) return 0;
-    const u32 n = textLength(source);
-    const u32 m = textLength(pattern);
-    const u32 r = textLength(replacement);
-    const u32 room = destCap - 1;
-    u32 out = 0;
-    u32 i = 0;
-    // Writes a piece, or as much of it as fits; false once the destination is full.
-    auto put = [&](const char *piece, u32 count) {
-        const u32 fit = count <= room - out ? count : room - out;
-        copyMemory(dest + out, piece, fit);
-        out += fit;
-        return fit == count;
-    };
-    bool fits = true;
-    if (m > 0) {
-        while (fits && m <= n && i <= n - m) {
-            if (sameBytes(source + i, pattern, m)) {
-                fits = put(replacement, r);
-                i += m;
-            } else {
-                fits = put(source + i, 1);
-                i++;
-            }
-        }
-    }
-    if (fits) fits = put(source + i, n - i);
-    // Everything behind the cut is dropped, so only the end can split a character.
-    if (!fits && cut == cutUtf8) out = utf8Boundary(dest, out);
-    dest[out] = 0;
-    return out;
+    return replaceBytes(dest, destCap, source, textLength(source), pattern, replacement, cut);
 }
 
+u32 findByte(const char *text, u32 length, u8 value)
+{
+    const Word spread = kLowBits * value;
+    u32 i = 0;
+    // x86 reads a word at any address; only whole words inside the text are read.
+    for (; length - i >= kWordBytes; i += kWordBytes) {
+        // Little-endian: the lowest flagged byte comes first in memory, and
+        // zeroByteIn never flags one below the first zero.
+        const Word hits = zeroByteIn(*(const LooseWord *)(text + i) ^ spread);
+        if (hits) return i + (u32)__builtin_ctzl(hits) / kBitsPerByte;
+    }
+    while (i < length && (u8)text[i] != value)
+        i++;
+    return i;
+}
+
+// The module's memcpy too (host/crt.cpp): were a loop here turned into a
+// memcpy call, it would call itself, which the module's build flags prevent.
 void copyMemory(void *dest, const void *source, u32 count)
 {
     u8 *d = (u8 *)dest;
     const u8 *s = (const u8 *)source;
-    for (u32 i = 0; i < count; i++)
+    u32 i = 0;
+    for (; count - i >= kWordBytes; i += kWordBytes)
+        *(LooseWord *)(d + i) = *(const LooseWord *)(s + i);
+    for (; i < count; i++)
         d[i] = s[i];
 }
 

@@ -6,7 +6,6 @@
 const i32 kSearchNoMatch = -1;
 const i32 kSearchRefused = -2;
 const u32 kSearchMinPattern = 2;
-const u32 kSearchTableSize = 256;
 const u32 kUnsignedTextCap = 11; // "4294967295" and its zero
 
 // How a text that does not fit its destination is cut.
@@ -21,9 +20,9 @@ u32 textLength(const char *text);
 // least); returns the number of characters written before the zero.
 u32 unsignedText(u32 value, char *out);
 
-// Boyer-Moore search (bad-character table) for pattern in text at or after start: the offset
-// of the first match, kSearchNoMatch, or kSearchRefused for a pattern shorter
-// than kSearchMinPattern.
+// Search for pattern in text at or after start: the offset of the first
+// match, kSearchNoMatch, or kSearchRefused for a pattern shorter than
+// kSearchMinPattern.
 i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 patternLength);
 
 // Copies source into destination with every non-overlapping occurrence of
@@ -32,6 +31,9 @@ i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 pat
 // copies the source unchanged.
 u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
                TextCut cut);
+// The same for a source of sourceLength bytes; no zero need follow them.
+u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, const char *pattern,
+                 const char *replacement, TextCut cut);
 
 // The longest prefix of text[0..len) that ends on a character boundary: an
 // incomplete UTF-8 sequence at the end is dropped.
@@ -42,6 +44,9 @@ u32 copyBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, Tex
 u32 copyText(char *dest, u32 destCap, const char *source, TextCut cut);
 // Appends source behind the zero-terminated text already in dest.
 u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut);
+
+// The offset of the first byte of text[0..length) equal to value, or length.
+u32 findByte(const char *text, u32 length, u8 value);
 
 void copyMemory(void *dest, const void *source, u32 count);
 void fillMemory(void *dest, u8 value, u32 count);

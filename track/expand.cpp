@@ -62,9 +62,21 @@ static u32 seconds(u32 answer, u32 divisor)
     return answer == kNoAnswer ? 0 : answer / divisor;
 }
 
+static_assert(kTagTrack[0] == kTagMark && kTagBitRate[0] == kTagMark && kTagSampleRate[0] == kTagMark &&
+                  kTagChannels[0] == kTagMark && kTagLength[0] == kTagMark && kTagPosition[0] == kTagMark,
+              "a text without kTagMark is copied as it is");
+
 u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *track, const PlayerAnswers *answers,
                TextCut cut)
 {
+    // The work text and every pass's result fit kWorkCap - 1 bytes, so a pass
+    // that finds no tag would give back its input whole: it is skipped. Without
+    // kTagMark no pass finds anything, and only the caller's capacity can cut.
+    char *text = work;
+    char *spare = scratch;
+    u32 size = textLength(work);
+    if (findByte(text, size, kTagMark) == size) return copyBytes(out, outCap, text, size, cut);
+
     char bitRate[kNumberCap], sampleRate[kNumberCap], channels[kNumberCap], length[kNumberCap], position[kNumberCap];
     unsignedText(answers->bitRate, bitRate);
     unsignedText(answers->sampleRate, sampleRate);
@@ -79,14 +91,17 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
         {kTagTrack, track},     {kTagBitRate, bitRate}, {kTagSampleRate, sampleRate},
         {kTagChannels, channels}, {kTagLength, length},   {kTagPosition, position},
     };
-    const u32 last = dimof(passes) - 1;
     // Each pass works on the result of the one before, so tag text that an
     // earlier replacement brought in is expanded by a later pass.
-    for (u32 i = 0; i < last; i++) {
-        const u32 n = replaceAll(work, scratch, kWorkCap, passes[i].tag, passes[i].replacement, cut);
-        copyMemory(work, scratch, n + 1);
+    for (u32 i = 0; i < dimof(passes); i++) {
+        const bool last = i + 1 == dimof(passes);
+        if (!last && find(text, size, passes[i].tag, textLength(passes[i].tag)) < 0) continue;
+        char *const result = last ? out : spare;
+        size = replaceBytes(result, last ? outCap : kWorkCap, text, size, passes[i].tag, passes[i].replacement, cut);
+        spare = text;
+        text = result;
     }
-    return replaceAll(work, out, outCap, passes[last].tag, passes[last].replacement, cut);
+    return size;
 }
 
 u32 layoutStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work, char *scratch, const char *track,

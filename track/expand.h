@@ -27,12 +27,14 @@ const u32 kInfoChannels = 2;
 const u32 kOutputPosition = 0;
 const u32 kOutputLength = 1;
 
-const char kTagTrack[] = "%track%";
-const char kTagBitRate[] = "%bitrate%";
-const char kTagSampleRate[] = "%samplerate%";
-const char kTagChannels[] = "%channels%";
-const char kTagLength[] = "%length%";
-const char kTagPosition[] = "%position%";
+// Every tag opens with kTagMark.
+constexpr char kTagMark = '%';
+constexpr char kTagTrack[] = "%track%";
+constexpr char kTagBitRate[] = "%bitrate%";
+constexpr char kTagSampleRate[] = "%samplerate%";
+constexpr char kTagChannels[] = "%channels%";
+constexpr char kTagLength[] = "%length%";
+constexpr char kTagPosition[] = "%position%";
 
 // The five figures a player answered, in the order they are asked.
 struct PlayerAnswers {
