@@ -35,10 +35,10 @@ void changeChatButton(ButtonChange change)
 
 const u8 *PLUGIN_CALL chatButtonPressed(u32)
 {
-    detectTrack(trackAnsi);
+    messageTemplate(&g_settings, g_work, kWorkCap);
+    detectTrack(trackAnsi, needsTrackName(g_work));
     PlayerAnswers answers;
     askPlayer(&answers);
-    messageTemplate(&g_settings, g_work, kWorkCap);
     char result[kWorkCap];
     expandTags(g_work, g_scratch, result, sizeof(result), g_trackName, &answers, cutBytes);
     if (sendMode(&g_settings) == kSendAtOnce) {

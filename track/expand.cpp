@@ -104,8 +104,12 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
     return size;
 }
 
-u32 layoutStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work, char *scratch, const char *track,
-                       const PlayerAnswers *answers)
+bool needsTrackName(const char *work)
+{
+    return find(work, textLength(work), kTagTrack, sizeof(kTagTrack) - 1) >= 0;
+}
+
+u32 startStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work)
 {
     const u32 head = 1 + kLengthBytes; // kind and A's length
     const u8 *stringA = message + kStatusStringAAt;
@@ -117,11 +121,22 @@ u32 layoutStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work
 
     const u8 *stringB = stringA + kLengthBytes + lengthA;
     copyBytes(work, kWorkCap, (const char *)stringB + kLengthBytes, getLe32(stringB), cutUtf8);
+    return head + lengthA + kLengthBytes;
+}
 
-    const u32 resultAt = head + lengthA + kLengthBytes;
+u32 finishStatusAnswer(u8 *answer, u32 payloadCap, u32 resultAt, char *work, char *scratch, const char *track,
+                       const PlayerAnswers *answers)
+{
     u32 room = payloadCap - resultAt + 1; // the zero lands in the byte after the payload
     if (room > kWorkCap) room = kWorkCap;
     const u32 resultLength = expandTags(work, scratch, (char *)answer + resultAt, room, track, answers, cutUtf8);
     putLe32(answer + resultAt - kLengthBytes, resultLength);
     return resultAt + resultLength;
+}
+
+u32 layoutStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work, char *scratch, const char *track,
+                       const PlayerAnswers *answers)
+{
+    const u32 resultAt = startStatusAnswer(message, answer, payloadCap, work);
+    return resultAt ? finishStatusAnswer(answer, payloadCap, resultAt, work, scratch, track, answers) : 0;
 }

@@ -5,9 +5,12 @@
 
 const u8 *statusText(const u8 *message)
 {
-    detectTrack(trackUtf8);
+    u8 *answer = answerPayload();
+    const u32 resultAt = startStatusAnswer(message, answer, kOutPayloadCap, g_work);
+    // The player is asked as always; its title is read only when the text names the track.
+    detectTrack(trackUtf8, resultAt && needsTrackName(g_work));
     PlayerAnswers answers;
     askPlayer(&answers);
-    const u32 n = layoutStatusAnswer(message, answerPayload(), kOutPayloadCap, g_work, g_scratch, g_trackName, &answers);
-    return n ? frameAnswer(n) : NULL;
+    if (!resultAt) return NULL;
+    return frameAnswer(finishStatusAnswer(answer, kOutPayloadCap, resultAt, g_work, g_scratch, g_trackName, &answers));
 }

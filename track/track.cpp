@@ -56,7 +56,7 @@ static void readTitle(HWND window, TrackForm form)
     g_title[bytes > 0 ? bytes : 0] = 0;
 }
 
-void detectTrack(TrackForm form)
+void detectTrack(TrackForm form, bool wantName)
 {
     g_playerSilent = false;
     g_playerKind = kPlayerLightAlloy;
@@ -65,11 +65,12 @@ void detectTrack(TrackForm form)
         g_playerKind = kPlayerWinamp;
         g_playerWindow = FindWindowA(kWinampClass, NULL);
     }
+    g_trackName[0] = 0;
     if (!g_playerWindow) {
         g_playerKind = kPlayerNone;
-        g_trackName[0] = 0;
         return;
     }
+    if (!wantName) return;
     readTitle(g_playerWindow, form);
     trackFromTitle(g_playerKind, g_title, g_trackName, kTrackCap, form == trackUtf8 ? cutUtf8 : cutBytes);
 }

@@ -22,6 +22,8 @@ extern char g_trackName[kTrackCap];
 extern char g_work[kWorkCap];
 extern char g_scratch[kWorkCap];
 
-void detectTrack(TrackForm form);
+// Finds the player window and, when the name is wanted, cuts the track's name
+// out of its title into g_trackName; otherwise the name is left empty.
+void detectTrack(TrackForm form, bool wantName);
 // Asks the player window of the last detection its five figures, in order.
 void askPlayer(PlayerAnswers *answers);
