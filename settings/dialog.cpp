@@ -28,9 +28,11 @@ static void enableMessageControls(HWND dialog, bool enable)
         EnableWindow(GetDlgItem(dialog, id), enable);
 }
 
-static void initDialog(HWND dialog, ButtonChanger changeButton)
+// Set while the dialog is open; the dialog is modal, so there is only ever one.
+static ButtonChanger g_changeButton;
+
+static void initDialog(HWND dialog)
 {
-    SetWindowLongPtrW(dialog, DWLP_USER, (LONG_PTR)changeButton);
     if (buttonWanted(&g_settings))
         CheckDlgButton(dialog, kIdShowButton, BST_CHECKED);
     else
@@ -58,19 +60,18 @@ static void applySettings(HWND dialog)
     char text[kMessageReadSize];
     if (!GetDlgItemTextA(dialog, kIdMessageEdit, text, kMessageReadSize)) text[0] = 0;
 
-    const ButtonChanger changeButton = (ButtonChanger)GetWindowLongPtrW(dialog, DWLP_USER);
-    changeButton(buttonChangeOnOk(&g_settings, ticked));
+    g_changeButton(buttonChangeOnOk(&g_settings, ticked));
     setButtonFlag(&g_settings, ticked);
     setSendMode(&g_settings, mode);
     setMessageTemplate(&g_settings, text);
     writeSettings();
 }
 
-static INT_PTR CALLBACK settingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK settingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
-        initDialog(dialog, (ButtonChanger)lParam);
+        initDialog(dialog);
         break;
     case WM_SYSCOMMAND:
         // The close box, Alt+F4 and the system menu's Close all come as SC_CLOSE. Its
@@ -111,8 +112,8 @@ void runSettingsDialog(ButtonChanger changeButton)
     }
     HGLOBAL block = GlobalAlloc(GPTR, kDialogBlockSize);
     if (!block) return;
+    g_changeButton = changeButton;
     if (buildDialogTemplate((u8 *)block, kDialogBlockSize, texts, dialogTextCount))
-        DialogBoxIndirectParamW(GetModuleHandleA(NULL), (LPCDLGTEMPLATEW)block, NULL, settingsProc,
-                                (LPARAM)changeButton);
+        DialogBoxIndirectParamW(GetModuleHandleA(NULL), (LPCDLGTEMPLATEW)block, NULL, settingsProc, 0);
     GlobalFree(block);
 }

@@ -18,14 +18,10 @@ static Word zeroByteIn(Word word)
 
 u32 textLength(const char *text)
 {
-    const char *p = text;
-    for (;;) {
-        if (!p[0]) return (u32)(p - text);
-        if (!p[1]) return (u32)(p - text) + 1;
-        if (!p[2]) return (u32)(p - text) + 2;
-        if (!p[3]) return (u32)(p - text) + 3;
-        p += 4;
-    }
+    u32 n = 0;
+    while (text[n])
+        n++;
+    return n;
 }
 
 u32 unsignedText(u32 value, char *out)
@@ -77,6 +73,46 @@ u32 utf8Boundary(const char *text, u32 len)
     else if (lead >= 0xE0) announced = 2;
     else if (lead >= 0xC0) announced = 1;
     return back < announced ? len - 1 - back : len;
+}
+
+const u32 kSurrogateFirst = 0xD800;
+const u32 kLowSurrogateFirst = 0xDC00;
+const u32 kSurrogateLast = 0xDFFF;
+const u32 kSurrogateBits = 10;
+const u32 kSupplementaryFirst = 0x10000;
+const u32 kReplacementCharacter = 0xFFFD;
+const u32 kUtf8MaxBytes = 4;
+
+// The code point at units[*i], stepping *i past a surrogate pair.
+static u32 codePointAt(const u16 *units, u32 count, u32 *i)
+{
+    const u32 unit = units[*i];
+    if (unit < kSurrogateFirst || unit > kSurrogateLast) return unit;
+    if (unit >= kLowSurrogateFirst || *i + 1 == count) return kReplacementCharacter;
+    const u32 next = units[*i + 1];
+    if (next < kLowSurrogateFirst || next > kSurrogateLast) return kReplacementCharacter;
+    ++*i;
+    return kSupplementaryFirst + ((unit - kSurrogateFirst) << kSurrogateBits) + (next - kLowSurrogateFirst);
+}
+
+u32 utf8FromUtf16(char *dest, u32 destCap, const u16 *units, u32 count)
+{
+    // The lead byte of an n-byte character carries n high bits, then the value's top.
+    static const u8 leadMarks[kUtf8MaxBytes + 1] = {0, 0x00, 0xC0, 0xE0, 0xF0};
+    if (destCap == 0) return 0;
+    u32 used = 0;
+    for (u32 i = 0; i < count; i++) {
+        u32 c = codePointAt(units, count, &i);
+        const u32 n = c < 0x80 ? 1 : c < 0x800 ? 2 : c < kSupplementaryFirst ? 3 : kUtf8MaxBytes;
+        if (n > destCap - 1 - used) break;
+        u8 *out = (u8 *)dest + used;
+        for (u32 k = n - 1; k > 0; k--, c >>= 6)
+            out[k] = (u8)(0x80 | (c & 0x3F));
+        out[0] = (u8)(leadMarks[n] | c);
+        used += n;
+    }
+    dest[used] = 0;
+    return used;
 }
 
 // Cut point for count bytes of source when only room bytes fit.

@@ -39,6 +39,12 @@ u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, 
 // incomplete UTF-8 sequence at the end is dropped.
 u32 utf8Boundary(const char *text, u32 len);
 
+// Encodes count UTF-16 units as UTF-8 into dest (destCap bytes, its zero
+// included), as WideCharToMultiByte(CP_UTF8) does: a surrogate without its
+// partner becomes U+FFFD. Only whole characters are written; returns the bytes
+// before the zero.
+u32 utf8FromUtf16(char *dest, u32 destCap, const u16 *units, u32 count);
+
 // Bounded copies: at most destCap - 1 bytes and a zero; return the bytes copied.
 u32 copyBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, TextCut cut);
 u32 copyText(char *dest, u32 destCap, const char *source, TextCut cut);

@@ -18,43 +18,42 @@ static i32 find(const char *text, u32 textLength, const char *pattern, u32 patte
 u32 trackFromTitle(u32 kind, const char *title, char *track, u32 trackCap, TextCut cut)
 {
     const u32 titleLength = textLength(title);
-    u32 from = 0;
-    i32 end;
+    // An unexpected title leaves both at -1: an empty name.
+    i32 from = -1, end = -1;
     if (kind == kPlayerWinamp) {
         end = find(title, titleLength, kWinampTitleEnd, sizeof(kWinampTitleEnd) - 1);
-        if (end < 0) return copyText(track, trackCap, "", cut);
-        const i32 number = find(title, (u32)end, kPlaylistNumberEnd, sizeof(kPlaylistNumberEnd) - 1);
-        if (number < 0) return copyText(track, trackCap, "", cut);
-        from = (u32)number + sizeof(kPlaylistNumberEnd) - 1;
+        const i32 number = end < 0 ? -1 : find(title, (u32)end, kPlaylistNumberEnd, sizeof(kPlaylistNumberEnd) - 1);
+        if (number >= 0) from = number + (i32)sizeof(kPlaylistNumberEnd) - 1;
     } else if (kind == kPlayerLightAlloy) {
         end = find(title, titleLength, kLightAlloyTitleEnd, sizeof(kLightAlloyTitleEnd) - 1);
-        if (end < 0) return copyText(track, trackCap, "", cut);
-    } else {
-        return copyText(track, trackCap, "", cut);
+        from = 0;
     }
-    return copyBytes(track, trackCap, title + from, (u32)end - from, cut);
+    if (from < 0 || end < 0) from = end = 0;
+    return copyBytes(track, trackCap, title + from, (u32)(end - from), cut);
+}
+
+// value in decimal, then tail.
+static u32 numberWithTail(u32 value, const char *tail, char *out, u32 outCap)
+{
+    char number[kUnsignedTextCap];
+    unsignedText(value, number);
+    copyText(out, outCap, number, cutBytes);
+    appendText(out, outCap, tail, cutBytes);
+    return textLength(out);
 }
 
 u32 channelsText(u32 channels, char *out, u32 outCap)
 {
     if (channels == 1) return copyText(out, outCap, kMono, cutBytes);
     if (channels == 2) return copyText(out, outCap, kStereo, cutBytes);
-    char number[kUnsignedTextCap];
-    unsignedText(channels, number);
-    copyText(out, outCap, number, cutBytes);
-    appendText(out, outCap, kChannelsSuffix, cutBytes);
-    return textLength(out);
+    return numberWithTail(channels, kChannelsSuffix, out, outCap);
 }
 
 u32 minutesText(u32 seconds, char *out, u32 outCap)
 {
-    char number[kUnsignedTextCap];
-    unsignedText(seconds / kSecondsPerMinute, number);
     const u32 rest = seconds % kSecondsPerMinute;
     const char tail[] = {':', (char)('0' + rest / 10), (char)('0' + rest % 10), 0};
-    copyText(out, outCap, number, cutBytes);
-    appendText(out, outCap, tail, cutBytes);
-    return textLength(out);
+    return numberWithTail(seconds / kSecondsPerMinute, tail, out, outCap);
 }
 
 static u32 seconds(u32 answer, u32 divisor)

@@ -18,25 +18,37 @@ static WCHAR g_wideTitle[kTitleReadSize];
 // Set when the title read went unanswered: the questions then wait no more.
 static bool g_playerSilent;
 
+// A handle names one window for as long as it lives (the system changes its
+// upper bits when it reuses a slot), so the owner found for the last player
+// window holds while the handle is the same: one system call less per event.
+static HWND g_checkedWindow;
+static bool g_checkedIsOwn;
+
+static bool ownWindow(HWND window)
+{
+    if (window != g_checkedWindow) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        g_checkedIsOwn = process == GetCurrentProcessId();
+        g_checkedWindow = window;
+    }
+    return g_checkedIsOwn;
+}
+
 // GetWindowText sends WM_GETTEXT, with no bound, to a window of this process,
 // such as one another plug-in made; a hung thread there would hang the host.
 // Such a window is asked with the questions' bound and flags instead; windows
 // of other processes are read as before, which sends nothing.
 static int readTitleUnits(HWND window, bool wide)
 {
-    void *buffer = wide ? (void *)g_wideTitle : (void *)g_title;
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId())
+    if (!ownWindow(window))
         return wide ? GetWindowTextW(window, g_wideTitle, kTitleReadSize)
                     : GetWindowTextA(window, g_title, kTitleReadSize);
+    typedef LRESULT(WINAPI * SendTimeout)(HWND, UINT, WPARAM, LPARAM, UINT, UINT, PDWORD_PTR);
+    const SendTimeout send = wide ? SendMessageTimeoutW : SendMessageTimeoutA;
+    const LPARAM buffer = wide ? (LPARAM)g_wideTitle : (LPARAM)g_title;
     DWORD_PTR copied = 0;
-    const LRESULT answered =
-        wide ? SendMessageTimeoutW(window, WM_GETTEXT, kTitleReadSize, (LPARAM)buffer, kPlayerSendFlags,
-                                   kPlayerTimeoutMs, &copied)
-             : SendMessageTimeoutA(window, WM_GETTEXT, kTitleReadSize, (LPARAM)buffer, kPlayerSendFlags,
-                                   kPlayerTimeoutMs, &copied);
-    if (!answered) {
+    if (!send(window, WM_GETTEXT, kTitleReadSize, buffer, kPlayerSendFlags, kPlayerTimeoutMs, &copied)) {
         g_playerSilent = true;
         return 0;
     }
@@ -51,9 +63,9 @@ static void readTitle(HWND window, TrackForm form)
     }
     // Read as UTF-16 so that names outside the ANSI code page survive.
     const int units = readTitleUnits(window, true);
-    const int bytes =
-        units > 0 ? WideCharToMultiByte(CP_UTF8, 0, g_wideTitle, units, g_title, kTitleCap - 1, NULL, NULL) : 0;
-    g_title[bytes > 0 ? bytes : 0] = 0;
+    // Encoded here: under Wine, WideCharToMultiByte cost more than all the rest
+    // of the event's own work.
+    utf8FromUtf16(g_title, kTitleCap, (const u16 *)g_wideTitle, (u32)units);
 }
 
 void detectTrack(TrackForm form, bool wantName)

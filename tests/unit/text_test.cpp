@@ -17,6 +17,30 @@ TEST(TextLength, CountsBytesBeforeTheFirstZero)
     EXPECT_EQ(textLength("ab\0cd"), 2u);
 }
 
+TEST(Utf8FromUtf16, EncodesAsWideCharToMultiByte)
+{
+    const struct {
+        std::u16string units;
+        std::string utf8;
+    } cases[] = {
+        {u"A\u00F3\u0416\u5742", "A\xC3\xB3\xD0\x96\xE5\x9D\x82"},
+        {u"\U0001F3B5", "\xF0\x9F\x8E\xB5"}, // a surrogate pair
+        {std::u16string(1, 0xD800) + u"A", "\xEF\xBF\xBD" "A"},
+        {std::u16string(1, 0xDC00) + std::u16string(1, 0xD800), "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {std::u16string(1, 0xD83C), "\xEF\xBF\xBD"}, // the last unit, its partner missing
+    };
+    for (const auto &c : cases) {
+        char out[32];
+        EXPECT_EQ(utf8FromUtf16(out, sizeof(out), (const u16 *)c.units.data(), (u32)c.units.size()), c.utf8.size());
+        EXPECT_EQ(std::string(out), c.utf8);
+    }
+    // Only whole characters: three bytes of room hold one two-byte letter.
+    char small[4];
+    const std::u16string two = u"\u0416\u0416";
+    EXPECT_EQ(utf8FromUtf16(small, sizeof(small), (const u16 *)two.data(), 2), 2u);
+    EXPECT_EQ(std::string(small), "\xD0\x96");
+}
+
 TEST(UnsignedText, MatchesPercentLu)
 {
     const struct {
