@@ -18,10 +18,14 @@ static Word zeroByteIn(Word word)
 
 u32 textLength(const char *text)
 {
-    u32 n = 0;
-    while (text[n])
-        n++;
-    return n;
+    const char *p = text;
+    for (;;) {
+        if (!p[0]) return (u32)(p - text);
+        if (!p[1]) return (u32)(p - text) + 1;
+        if (!p[2]) return (u32)(p - text) + 2;
+        if (!p[3]) return (u32)(p - text) + 3;
+        p += 4;
+    }
 }
 
 u32 unsignedText(u32 value, char *out)
