@@ -1,4 +1,4 @@
-// fuzz_check.h -- what the fuzz targets share: aborting checks, guarded buffers, a strict UTF-8 test
+// fuzz_check.h -- what the fuzz targets share: aborting checks, guarded buffers, a strict UTF-8 test, an input reader
 #pragma once
 
 #include "common/types.h"
@@ -19,6 +19,29 @@ static inline void fail(const char *file, int line, const char *what)
     abort();
 }
 #define check(cond) ((cond) ? (void)0 : fail(__FILE__, __LINE__, #cond))
+
+// Takes the fuzz input apart field by field; past its end every field is zero.
+struct Reader {
+    const u8 *data;
+    size_t left;
+
+    u8 byte()
+    {
+        if (!left) return 0;
+        left--;
+        return *data++;
+    }
+    u32 le16() { return byte() | (u32)byte() << 8; }
+    u32 le32() { return le16() | le16() << 16; }
+    std::string bytes(size_t count)
+    {
+        if (count > left) count = left;
+        std::string piece((const char *)data, count);
+        data += count;
+        left -= count;
+        return piece;
+    }
+};
 
 // A guarded heap buffer: ASan sees far overruns, the guards near ones.
 class Guarded {

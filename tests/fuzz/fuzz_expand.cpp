@@ -1,8 +1,7 @@
 // fuzz_expand.cpp -- trackFromTitle(), expandTags() and layoutStatusAnswer() with hostile titles, templates and events
 #include "host/wire.h"
 #include "track/expand.h"
-#include "fuzz_check.h"
-
+#include "expand_ref.h"
 
 // Input, read front to back (missing bytes read as zero):
 //   flags (1), five player answers (5 x 4), track capacity (2), output or
@@ -33,33 +32,6 @@ const char *const kTagPieces[] = {kTagTrack, kTagBitRate, kTagSampleRate, kTagCh
                                   kTagLength, kTagPosition, "%", "%track"};
 const char *const kUtf8Characters[] = {"\xD0\x96", "\xE2\x82\xAC", "\xF0\x9F\x8E\xB5", "\xC3\xA9"};
 
-struct Reader {
-    const u8 *data;
-    size_t left;
-
-    u8 byte()
-    {
-        if (!left) return 0;
-        left--;
-        return *data++;
-    }
-    u32 le16() { return byte() | (u32)byte() << 8; }
-    u32 le32() { return le16() | le16() << 16; }
-    std::string bytes(size_t count)
-    {
-        if (count > left) count = left;
-        std::string piece((const char *)data, count);
-        data += count;
-        left -= count;
-        return piece;
-    }
-};
-
-static std::string cString(const std::string &bytes)
-{
-    return bytes.substr(0, strlen(bytes.c_str()));
-}
-
 // Tag bytes become tags; with utf8Map other high bytes become whole characters.
 static std::string dress(const std::string &raw, bool utf8Map)
 {
@@ -84,14 +56,6 @@ static std::string repeatTo(const std::string &piece, size_t length)
 
 // ---- Reference behaviour, written plainly with std::string.
 
-// Cut to fit cap bytes with the zero (cap >= 1).
-static std::string fitRef(const std::string &text, u32 cap, TextCut cut)
-{
-    const u32 room = cap - 1;
-    if (text.size() <= room) return text;
-    return text.substr(0, cut == cutUtf8 ? utf8Boundary(text.data(), room) : room);
-}
-
 static std::string trackRef(u32 kind, const std::string &title)
 {
     const std::string t = cString(title);
@@ -108,36 +72,6 @@ static std::string trackRef(u32 kind, const std::string &title)
         return end == std::string::npos ? "" : t.substr(0, end);
     }
     return "";
-}
-
-static std::string minutesRef(u32 seconds)
-{
-    char text[32];
-    snprintf(text, sizeof(text), "%u:%02u", seconds / 60, seconds % 60);
-    return text;
-}
-
-static std::string expandRef(const std::string &work, const std::string &track, const PlayerAnswers &a, u32 outCap,
-                             TextCut cut)
-{
-    const u32 noAnswer = 0xFFFFFFFF;
-    const std::string channels =
-        a.channels == 1 ? "mono" : a.channels == 2 ? "stereo" : std::to_string(a.channels) + "ch";
-    const std::string replacements[] = {
-        track,
-        std::to_string(a.bitRate),
-        std::to_string(a.sampleRate),
-        channels,
-        minutesRef(a.length == noAnswer ? 0 : a.length),
-        minutesRef(a.position == noAnswer ? 0 : a.position / 1000),
-    };
-    const char *const tags[] = {kTagTrack, kTagBitRate, kTagSampleRate, kTagChannels, kTagLength, kTagPosition};
-    std::string text = cString(work);
-    for (u32 i = 0; i < dimof(tags); i++) {
-        const u32 cap = i + 1 < dimof(tags) ? kWorkCap : outCap;
-        text = fitRef(referenceReplace(text, tags[i], replacements[i]), cap, cut);
-    }
-    return text;
 }
 
 // ---- Checks.
@@ -224,12 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Reader in = {data, size};
     const u8 flags = in.byte();
-    PlayerAnswers answers;
-    answers.bitRate = in.le32();
-    answers.sampleRate = in.le32();
-    answers.channels = in.le32();
-    answers.length = in.le32();
-    answers.position = in.le32();
+    const PlayerAnswers answers = readAnswers(in);
     const u32 trackCap = in.le16() % (kTrackCap + 1);
     const u32 outField = in.le16();
     const u32 lengthAField = in.le16();
