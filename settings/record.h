@@ -31,7 +31,7 @@ void parseSettings(Settings *settings, const u8 *file, u32 fileLength);
 // Any non-zero flag counts as "on": files written elsewhere may hold 2 to 255.
 bool buttonWanted(const Settings *settings);
 u8 sendMode(const Settings *settings);
-// The template as a zero-terminated text of at most kMessageTemplateField - 1 bytes.
+// The message template as a zero-terminated text of at most kMessageTemplateField - 1 bytes.
 u32 messageTemplate(const Settings *settings, char *dest, u32 destCap);
 void setMessageTemplate(Settings *settings, const char *text);
 

@@ -37,9 +37,8 @@ static u32 numberWithTail(u32 value, const char *tail, char *out, u32 outCap)
 {
     char number[kUnsignedTextCap];
     unsignedText(value, number);
-    copyText(out, outCap, number, cutBytes);
-    appendText(out, outCap, tail, cutBytes);
-    return textLength(out);
+    const u32 n = copyText(out, outCap, number, cutBytes);
+    return n + copyText(out + n, outCap - n, tail, cutBytes);
 }
 
 u32 channelsText(u32 channels, char *out, u32 outCap)
