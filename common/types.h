@@ -21,3 +21,12 @@ char (&dimofHelper(T (&)[N]))[N];
 #else
 #define PLUGIN_CALL
 #endif
+
+// The module is linked as one whole program (-fwhole-program), so anything that
+// is called from outside it without being exported (the entry point, the runtime
+// routines the compiler calls on its own) says so.
+#if defined(_WIN32)
+#define MODULE_EDGE __attribute__((externally_visible))
+#else
+#define MODULE_EDGE
+#endif

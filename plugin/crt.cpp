@@ -6,13 +6,13 @@
 
 // GCC emits calls to these for zero-filled locals and structure copies even
 // with -ffreestanding, so a module without a C runtime must provide them.
-extern "C" void *memset(void *dest, int value, size_t count)
+extern "C" MODULE_EDGE void *memset(void *dest, int value, size_t count)
 {
     fillMemory(dest, (u8)value, (u32)count);
     return dest;
 }
 
-extern "C" void *memcpy(void *dest, const void *source, size_t count)
+extern "C" MODULE_EDGE void *memcpy(void *dest, const void *source, size_t count)
 {
     copyMemory(dest, source, (u32)count);
     return dest;

@@ -32,7 +32,7 @@ extern "C" __declspec(dllexport) const u8 *PLUGIN_CALL pluginFun(const u8 *messa
     return NULL;
 }
 
-extern "C" BOOL WINAPI DllMainCRTStartup(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" MODULE_EDGE BOOL WINAPI DllMainCRTStartup(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         initButton(instance);
