@@ -110,10 +110,10 @@ void runSettingsDialog(ButtonChanger changeButton)
         texts[i].count = n;
         used += n;
     }
-    HGLOBAL block = GlobalAlloc(GPTR, kDialogBlockSize);
-    if (!block) return;
+    // A template must start on a DWORD boundary; the system copies it while it
+    // creates the dialog, so the block need live only for this call.
+    u32 block[kDialogBlockSize / sizeof(u32)];
     g_changeButton = changeButton;
     if (buildDialogTemplate((u8 *)block, kDialogBlockSize, texts, dialogTextCount))
         DialogBoxIndirectParamW(GetModuleHandleA(NULL), (LPCDLGTEMPLATEW)block, NULL, settingsProc, 0);
-    GlobalFree(block);
 }

@@ -3,7 +3,7 @@
 
 #include "../common/types.h"
 
-// The shell allocates this many zero-filled bytes for the dialog template.
+// The dialog template is built in a block of this many bytes.
 const u32 kDialogBlockSize = 1024;
 
 // System menu, centred on the screen, own font (DS_SETFONT, 0x40): no other
