@@ -160,6 +160,14 @@ static bool putPiece(char *dest, u32 room, u32 *used, const char *piece, u32 cou
 u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, const char *pattern,
                  const char *replacement, TextCut cut)
 {
+    const u32 patternLength = textLength(pattern);
+    const i32 first = patternLength ? findFrom(source, sourceLength, 0, pattern, patternLength) : kSearchNoMatch;
+    return replaceBytesFrom(dest, destCap, source, sourceLength, first, pattern, replacement, cut);
+}
+
+u32 replaceBytesFrom(char *dest, u32 destCap, const char *source, u32 sourceLength, i32 first, const char *pattern,
+                     const char *replacement, TextCut cut)
+{
     if (destCap == 0) return 0;
     const u32 room = destCap - 1;
     const u32 patternLength = textLength(pattern);
@@ -167,9 +175,8 @@ u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, 
     u32 used = 0;
     u32 from = 0; // source bytes before it are done
     bool fits = true;
-    while (fits && patternLength > 0) {
-        const i32 at = findFrom(source, sourceLength, from, pattern, patternLength);
-        if (at < 0) break;
+    for (i32 at = patternLength ? first : kSearchNoMatch; fits && at >= 0;
+         at = findFrom(source, sourceLength, from, pattern, patternLength)) {
         fits = putPiece(dest, room, &used, source + from, (u32)at - from) &&
                putPiece(dest, room, &used, replacement, replacementLength);
         from = (u32)at + patternLength;

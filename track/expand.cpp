@@ -93,9 +93,11 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
     // earlier replacement brought in is expanded by a later pass.
     for (u32 i = 0; i < dimof(passes); i++) {
         const bool last = i + 1 == dimof(passes);
-        if (!last && find(text, size, passes[i].tag, textLength(passes[i].tag)) < 0) continue;
+        const i32 first = find(text, size, passes[i].tag, textLength(passes[i].tag));
+        if (!last && first < 0) continue;
         char *const result = last ? out : spare;
-        size = replaceBytes(result, last ? outCap : kWorkCap, text, size, passes[i].tag, passes[i].replacement, cut);
+        size = replaceBytesFrom(result, last ? outCap : kWorkCap, text, size, first, passes[i].tag,
+                                passes[i].replacement, cut);
         spare = text;
         text = result;
     }
