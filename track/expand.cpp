@@ -75,29 +75,27 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
     u32 size = textLength(work);
     if (findByte(text, size, kTagMark) == size) return copyBytes(out, outCap, text, size, cut);
 
-    char bitRate[kNumberCap], sampleRate[kNumberCap], channels[kNumberCap], length[kNumberCap], position[kNumberCap];
-    unsignedText(answers->bitRate, bitRate);
-    unsignedText(answers->sampleRate, sampleRate);
-    channelsText(answers->channels, channels, kNumberCap);
-    minutesText(seconds(answers->length, 1), length, kNumberCap);
-    minutesText(seconds(answers->position, kMillisecondsPerSecond), position, kNumberCap);
+    // The figures in the order of their tags, which follow the track's.
+    enum { figureBitRate, figureSampleRate, figureChannels, figureLength, figurePosition, figureCount };
+    static const char *const kTags[] = {kTagTrack,    kTagBitRate, kTagSampleRate,
+                                        kTagChannels, kTagLength,  kTagPosition};
+    static_assert(dimof(kTags) == 1 + figureCount, "the track's tag, then one for each figure");
+    char figures[figureCount][kNumberCap];
+    unsignedText(answers->bitRate, figures[figureBitRate]);
+    unsignedText(answers->sampleRate, figures[figureSampleRate]);
+    channelsText(answers->channels, figures[figureChannels], kNumberCap);
+    minutesText(seconds(answers->length, 1), figures[figureLength], kNumberCap);
+    minutesText(seconds(answers->position, kMillisecondsPerSecond), figures[figurePosition], kNumberCap);
 
-    const struct {
-        const char *tag;
-        const char *replacement;
-    } passes[] = {
-        {kTagTrack, track},     {kTagBitRate, bitRate}, {kTagSampleRate, sampleRate},
-        {kTagChannels, channels}, {kTagLength, length},   {kTagPosition, position},
-    };
     // Each pass works on the result of the one before, so tag text that an
     // earlier replacement brought in is expanded by a later pass.
-    for (u32 i = 0; i < dimof(passes); i++) {
-        const bool last = i + 1 == dimof(passes);
-        const i32 first = find(text, size, passes[i].tag, textLength(passes[i].tag));
+    for (u32 i = 0; i < dimof(kTags); i++) {
+        const bool last = i + 1 == dimof(kTags);
+        const i32 first = find(text, size, kTags[i], textLength(kTags[i]));
         if (!last && first < 0) continue;
         char *const result = last ? out : spare;
-        size = replaceBytesFrom(result, last ? outCap : kWorkCap, text, size, first, passes[i].tag,
-                                passes[i].replacement, cut);
+        size = replaceBytesFrom(result, last ? outCap : kWorkCap, text, size, first, kTags[i],
+                                i == 0 ? track : figures[i - 1], cut);
         spare = text;
         text = result;
     }
