@@ -34,32 +34,15 @@ void loadSettings(const u8 *folder, u32 folderLength)
     parseSettings(&g_settings, bytes, total);
 }
 
-// Writes the whole record from the file's start, cuts anything behind it and
-// flushes; false unless every step succeeded.
-static bool writeRecord(HANDLE file)
+// Opens path for writing as asked, writes the whole record from its start, cuts
+// anything behind it, flushes and closes it; false unless every step succeeded.
+static bool writeRecordTo(const char *path, DWORD share, DWORD disposition)
 {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, share, NULL, disposition, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    return WriteFile(file, g_settings.bytes, kSettingsSize, &written, NULL) && written == kSettingsSize &&
-           SetEndOfFile(file) && FlushFileBuffers(file);
-}
-
-static bool replaceFromTemp(const char *tempPath)
-{
-    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool complete = writeRecord(file);
-    CloseHandle(file);
-    return complete && MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
-// A viewer, backup tool or virus scanner that holds the file open without
-// sharing deletion makes the replace fail, yet lets the file be written.
-static bool overwriteInPlace()
-{
-    HANDLE file = CreateFileA(g_settingsPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
-                              0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool complete = writeRecord(file);
+    const bool complete = WriteFile(file, g_settings.bytes, kSettingsSize, &written, NULL) &&
+                          written == kSettingsSize && SetEndOfFile(file) && FlushFileBuffers(file);
     CloseHandle(file);
     return complete;
 }
@@ -71,8 +54,12 @@ bool writeSettings()
     const u32 n = copyText(tempPath, sizeof(tempPath), g_settingsPath, cutBytes);
     copyMemory(tempPath + n - (sizeof(kTempExtension) - 1), kTempExtension, sizeof(kTempExtension) - 1);
 
-    if (replaceFromTemp(tempPath)) return true;
-    const bool saved = overwriteInPlace();
+    if (writeRecordTo(tempPath, FILE_SHARE_READ, CREATE_ALWAYS) &&
+        MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    // A viewer, backup tool or virus scanner that holds the file open without
+    // sharing deletion makes the replace fail, yet lets the file be written.
+    const bool saved = writeRecordTo(g_settingsPath, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
     DeleteFileA(tempPath);
     return saved;
 }

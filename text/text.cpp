@@ -210,7 +210,7 @@ u32 findByte(const char *text, u32 length, u8 value)
     return i;
 }
 
-// The module's memcpy too (host/crt.cpp): were a loop here turned into a
+// The module's memcpy too (plugin/crt.cpp): were a loop here turned into a
 // memcpy call, it would call itself, which the module's build flags prevent.
 void copyMemory(void *dest, const void *source, u32 count)
 {
