@@ -39,7 +39,7 @@ need_locales() {
 }
 
 setup_windows() {
-    need_packages cmake make g++-mingw-w64-i686 wine wine32:i386
+    need_packages cmake make g++ g++-mingw-w64-i686 wine wine32:i386
     need_locales
 }
 
