@@ -147,6 +147,10 @@ bool finish(Module &m)
         getLe32(&m.bytes[m.optionalHeader + kOptDirectoryCount]) <= kResourceDirectory)
         return false;
 
+    // Finished before (run again by hand): nothing left to do.
+    if (getLe32(header + kFileSymbolTable) == 0 &&
+        getLe32(&m.bytes[m.optionalHeader + kOptDirectories + kExportDirectory * kDirectorySize]) != 0)
+        return true;
     if (!setDirectory(m, kExportDirectory, kExportStart, kExportEnd) ||
         !setDirectory(m, kResourceDirectory, kResourceStart, kResourceEnd))
         return false;
