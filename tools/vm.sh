@@ -3,7 +3,8 @@
 #   vm.sh run CMD [ARGS]  boot the guest, run CMD in the current folder, print its output, exit with its status
 # The project folder is shared into the guest at the same path, so the built programs
 # run in place. The guest is built once (tools/vm-guest.sh) and kept in NOWTUNE_VM_CACHE
-# (default /var/cache/nowtune-vm); every boot starts from that image unchanged.
+# (default /var/cache/nowtune-vm) with a Wine prefix made on it once; every boot
+# starts from that image unchanged.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 cache=${NOWTUNE_VM_CACHE:-/var/cache/nowtune-vm}
@@ -29,40 +30,80 @@ if [ ! -f "$guest/guest.img" ]; then
     echo "vm.sh: guest built in $((SECONDS - started)) s"
 fi
 
-# The job: the command with its folder and the project's settings, as the host would run it.
-# Wine's prefixes go on the guest's own disk: on the share Wine runs several times slower.
+# Wine's prefix goes on the guest's own disk: on the share Wine runs several times
+# slower. Making it takes most of a short command's time, so it is made once, on the
+# image itself, and every later boot starts with it. It is made again when wine.sh,
+# which makes it, changes.
+prefix=/root/wineprefix
+prefix_stamp=$guest/prefix-$(sha256sum "$here/tools/wine.sh" | cut -c1-16)
 mkdir -p "$job_dir"
-rm -f "$job_dir/status" "$job_dir/console.log"
-{
-    echo "export HOME=/root LANG=C.UTF-8 TERM=dumb PATH=/usr/sbin:/usr/bin:/sbin:/bin"
-    echo "export NOWTUNE_WINEPREFIX=/root/wineprefix"
-    env | grep -E '^NOWTUNE_[A-Z_]+=' | grep -v -E '^NOWTUNE_(WINE_VM|WINEPREFIX)=' | while IFS= read -r line; do
-        printf 'export %q\n' "$line"
-    done
-    printf 'cd %q || exit 1\n' "$PWD"
-    printf 'exec'
-    printf ' %q' "$@"
-    echo
-} >"$job_dir/job"
+
+# write_job DIR CMD [ARGS]: the job the guest runs, CMD in DIR with the project's settings.
+write_job() {
+    local dir=$1
+    shift
+    {
+        echo "export HOME=/root LANG=C.UTF-8 TERM=dumb PATH=/usr/sbin:/usr/bin:/sbin:/bin"
+        echo "export NOWTUNE_WINEPREFIX=$prefix"
+        env | grep -E '^NOWTUNE_[A-Z_]+=' | grep -v -E '^NOWTUNE_(WINE_VM|WINEPREFIX)=' | while IFS= read -r line; do
+            printf 'export %q\n' "$line"
+        done
+        printf 'cd %q || exit 1\n' "$dir"
+        printf 'exec'
+        printf ' %q' "$@"
+        echo
+    } >"$job_dir/job"
+}
+
+# boot DISK: boots the guest on the job with DISK's qemu drive options. Prints the
+# job's output and returns its status.
+boot() {
+    rm -f "$job_dir/status" "$job_dir/console.log"
+    # -cpu max,-smap: with SMAP, qemu's software emulation faults on the return to
+    # 32-bit user code and the guest kernel kills every Wine process.
+    # norandmaps: fixed addresses let qemu reuse translated code across short Wine processes.
+    timeout "$time_limit" qemu-system-x86_64 \
+        -accel tcg,thread=multi -smp 2 -cpu max,-smap -m 2048 \
+        -kernel "$guest/vmlinuz" -initrd "$guest/initrd.img" \
+        -append "root=/dev/vda rw console=ttyS0 quiet panic=1 init=/sbin/nowtune-init norandmaps nowtune.share=$here" \
+        -drive "$1,format=raw,if=virtio" \
+        -virtfs "local,path=$here,mount_tag=project,security_model=passthrough" \
+        -serial "file:$job_dir/console.log" \
+        -device virtio-serial-pci -chardev stdio,id=job,signal=off -device virtconsole,chardev=job \
+        -nodefaults -display none -no-reboot </dev/null
+    qemu_rc=$?
+    if [ ! -f "$job_dir/status" ]; then
+        echo "vm.sh: the guest ended without the command's status (qemu exit $qemu_rc); its console:" >&2
+        tail -20 "$job_dir/console.log" >&2
+        return 1
+    fi
+    return "$(cat "$job_dir/status")"
+}
+
+if [ ! -f "$prefix_stamp" ]; then
+    echo "vm.sh: making Wine's prefix on the guest's disk (a minute or two, once)"
+    started=$SECONDS
+    # Made on a copy that replaces the image only when it is whole, so the guest's
+    # flushes need not reach the disk (cache=unsafe): Wine writes thousands of
+    # files. The root is left read-only, so no later boot replays the journal.
+    # The guest's sh reads the job: one line, no bash quoting.
+    cp --sparse=always "$guest/guest.img" "$guest/guest.img.new"
+    write_job "$here" sh -c "unset NOWTUNE_GRAPHICS NOWTUNE_LOCALE; rm -rf $prefix $prefix.log && tools/wine.sh start && tools/wine.sh stop && sync && mount -o remount,ro /"
+    if ! boot "file=$guest/guest.img.new,cache=unsafe" >/dev/null; then
+        rm -f "$guest/guest.img.new"
+        echo "vm.sh: making Wine's prefix failed" >&2
+        exit 1
+    fi
+    mv "$guest/guest.img.new" "$guest/guest.img"
+    rm -f "$guest"/prefix-*
+    touch "$prefix_stamp"
+    echo "vm.sh: prefix made in $((SECONDS - started)) s"
+fi
 
 started=$SECONDS
-# -cpu max,-smap: with SMAP, qemu's software emulation faults on the return to
-# 32-bit user code and the guest kernel kills every Wine process.
-# norandmaps: fixed addresses let qemu reuse translated code across short Wine processes.
-timeout "$time_limit" qemu-system-x86_64 \
-    -accel tcg,thread=multi -smp 2 -cpu max,-smap -m 2048 \
-    -kernel "$guest/vmlinuz" -initrd "$guest/initrd.img" \
-    -append "root=/dev/vda rw console=ttyS0 quiet panic=1 init=/sbin/nowtune-init norandmaps nowtune.share=$here" \
-    -drive "file=$guest/guest.img,format=raw,if=virtio,snapshot=on" \
-    -virtfs "local,path=$here,mount_tag=project,security_model=passthrough" \
-    -serial "file:$job_dir/console.log" \
-    -device virtio-serial-pci -chardev stdio,id=job,signal=off -device virtconsole,chardev=job \
-    -nodefaults -display none -no-reboot </dev/null
-qemu_rc=$?
+write_job "$PWD" "$@"
+# snapshot=on: every write of the command goes to a throw-away overlay.
+boot "file=$guest/guest.img,snapshot=on"
+rc=$?
 echo "vm.sh: the guest ran for $((SECONDS - started)) s"
-if [ ! -f "$job_dir/status" ]; then
-    echo "vm.sh: the guest ended without the command's status (qemu exit $qemu_rc); its console:" >&2
-    tail -20 "$job_dir/console.log" >&2
-    exit 1
-fi
-exit "$(cat "$job_dir/status")"
+exit $rc
