@@ -3,9 +3,9 @@
 //
 // GNU ld fills the export and resource directory entries only from sections named
 // .edata and .rsrc. Each section costs a header and up to a file-alignment block
-// of padding, so the linker script puts both tables in the code section, where a
-// Microsoft linker would put them in .rdata, and marks them with the symbols below.
-// The link keeps its symbol table (no -s) for this tool to read them from.
+// of padding, so the linker script puts both tables in the code section (a
+// Microsoft linker puts the exports in .rdata too) and marks them with the symbols
+// below. The link keeps its symbol table (no -s) for this tool to read them from.
 #include "common/le.h"
 
 #include <stdio.h>
