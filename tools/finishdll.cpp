@@ -20,7 +20,7 @@ const char *const kExportEnd = "__export_end__";
 const char *const kResourceStart = "__rsrc_start__";
 const char *const kResourceEnd = "__rsrc_end__";
 
-// PE/COFF layout, as the Microsoft PE format specification gives it.
+// Offsets and codes of the PE/COFF headers and the COFF symbol table.
 enum : u32 {
     kDosNewHeaderAt = 0x3c,
     kPeSignature = 0x00004550, // "PE\0\0"
