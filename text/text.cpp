@@ -119,20 +119,29 @@ u32 utf8FromUtf16(char *dest, u32 destCap, const u16 *units, u32 count)
     return used;
 }
 
-// Cut point for count bytes of source when only room bytes fit.
-static u32 cutLength(const char *source, u32 count, u32 room, TextCut cut)
+void putPiece(PieceWriter *w, const char *piece, u32 count)
 {
-    if (count <= room) return count;
-    return cut == cutUtf8 ? utf8Boundary(source, room) : room;
+    if (w->cutShort) return;
+    const u32 fit = count <= w->room - w->used ? count : w->room - w->used;
+    copyMemory(w->dest + w->used, piece, fit);
+    w->used += fit;
+    w->cutShort = fit != count;
+}
+
+u32 endPieces(PieceWriter *w, TextCut cut)
+{
+    // Everything behind the cut is dropped, so only the end can split a character.
+    if (w->cutShort && cut == cutUtf8) w->used = utf8Boundary(w->dest, w->used);
+    w->dest[w->used] = 0;
+    return w->used;
 }
 
 u32 copyBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, TextCut cut)
 {
     if (destCap == 0) return 0;
-    const u32 count = cutLength(source, sourceLength, destCap - 1, cut);
-    copyMemory(dest, source, count);
-    dest[count] = 0;
-    return count;
+    PieceWriter w = {dest, destCap - 1, 0, false};
+    putPiece(&w, source, sourceLength);
+    return endPieces(&w, cut);
 }
 
 u32 copyText(char *dest, u32 destCap, const char *source, TextCut cut)
@@ -147,45 +156,23 @@ u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut)
     return copyText(dest + used, destCap - used, source, cut);
 }
 
-// Appends a piece to the used bytes of dest, or as much of it as room leaves;
-// false once a piece did not fit whole.
-static bool putPiece(char *dest, u32 room, u32 *used, const char *piece, u32 count)
-{
-    const u32 fit = count <= room - *used ? count : room - *used;
-    copyMemory(dest + *used, piece, fit);
-    *used += fit;
-    return fit == count;
-}
-
 u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, const char *pattern,
                  const char *replacement, TextCut cut)
 {
-    const u32 patternLength = textLength(pattern);
-    const i32 first = patternLength ? findFrom(source, sourceLength, 0, pattern, patternLength) : kSearchNoMatch;
-    return replaceBytesFrom(dest, destCap, source, sourceLength, first, pattern, replacement, cut);
-}
-
-u32 replaceBytesFrom(char *dest, u32 destCap, const char *source, u32 sourceLength, i32 first, const char *pattern,
-                     const char *replacement, TextCut cut)
-{
     if (destCap == 0) return 0;
-    const u32 room = destCap - 1;
     const u32 patternLength = textLength(pattern);
     const u32 replacementLength = textLength(replacement);
-    u32 used = 0;
+    PieceWriter w = {dest, destCap - 1, 0, false};
     u32 from = 0; // source bytes before it are done
-    bool fits = true;
-    for (i32 at = patternLength ? first : kSearchNoMatch; fits && at >= 0;
-         at = findFrom(source, sourceLength, from, pattern, patternLength)) {
-        fits = putPiece(dest, room, &used, source + from, (u32)at - from) &&
-               putPiece(dest, room, &used, replacement, replacementLength);
+    while (patternLength && !w.cutShort) {
+        const i32 at = findFrom(source, sourceLength, from, pattern, patternLength);
+        if (at < 0) break;
+        putPiece(&w, source + from, (u32)at - from);
+        putPiece(&w, replacement, replacementLength);
         from = (u32)at + patternLength;
     }
-    if (fits) fits = putPiece(dest, room, &used, source + from, sourceLength - from);
-    // Everything behind the cut is dropped, so only the end can split a character.
-    if (!fits && cut == cutUtf8) used = utf8Boundary(dest, used);
-    dest[used] = 0;
-    return used;
+    putPiece(&w, source + from, sourceLength - from);
+    return endPieces(&w, cut);
 }
 
 u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,

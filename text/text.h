@@ -34,11 +34,18 @@ u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern,
 // The same for a source of sourceLength bytes; no zero need follow them.
 u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, const char *pattern,
                  const char *replacement, TextCut cut);
-// The same again for a caller that has searched already, so that the text is
-// scanned once: first is the offset of the pattern's first match in source, or
-// kSearchNoMatch.
-u32 replaceBytesFrom(char *dest, u32 destCap, const char *source, u32 sourceLength, i32 first, const char *pattern,
-                     const char *replacement, TextCut cut);
+// A bounded text built piece by piece in dest: at most room bytes, then a zero.
+// putPiece appends count bytes of piece, or as many as are left; once one did
+// not fit whole, nothing more is put. endPieces cuts the end back as cut says
+// when one did not, adds the zero and returns the length.
+struct PieceWriter {
+    char *dest;
+    u32 room;
+    u32 used;
+    bool cutShort;
+};
+void putPiece(PieceWriter *w, const char *piece, u32 count);
+u32 endPieces(PieceWriter *w, TextCut cut);
 
 // The longest prefix of text[0..len) that ends on a character boundary: an
 // incomplete UTF-8 sequence at the end is dropped.

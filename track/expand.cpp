@@ -60,42 +60,124 @@ static u32 seconds(u32 answer, u32 divisor)
     return answer == kNoAnswer ? 0 : answer / divisor;
 }
 
-static_assert(kTagTrack[0] == kTagMark && kTagBitRate[0] == kTagMark && kTagSampleRate[0] == kTagMark &&
-                  kTagChannels[0] == kTagMark && kTagLength[0] == kTagMark && kTagPosition[0] == kTagMark,
-              "a text without kTagMark is copied as it is");
+// A text and its length.
+struct Piece {
+    const char *text;
+    u32 length;
+};
+
+// A tag is a name between two marks, with no mark inside, so a tag that
+// starts at a mark ends at the next one.
+constexpr bool markedName(const char *tag)
+{
+    u32 i = 1;
+    while (tag[i] && tag[i] != kTagMark)
+        i++;
+    return i > 1 && tag[0] == kTagMark && tag[i] == kTagMark && !tag[i + 1];
+}
+
+// In the order of the passes: the track's, then the figures' in the order of PlayerAnswers.
+enum { tagTrack, tagBitRate, tagSampleRate, tagChannels, tagLength, tagPosition, tagCount };
+constexpr const char *kTags[tagCount] = {kTagTrack,    kTagBitRate, kTagSampleRate,
+                                         kTagChannels, kTagLength,  kTagPosition};
+const u8 kTagLengths[tagCount] = {sizeof(kTagTrack) - 1,    sizeof(kTagBitRate) - 1, sizeof(kTagSampleRate) - 1,
+                                  sizeof(kTagChannels) - 1, sizeof(kTagLength) - 1,  sizeof(kTagPosition) - 1};
+static_assert(markedName(kTags[tagTrack]) && markedName(kTags[tagBitRate]) && markedName(kTags[tagSampleRate]) &&
+                  markedName(kTags[tagChannels]) && markedName(kTags[tagLength]) && markedName(kTags[tagPosition]),
+              "tags are read from mark to mark");
+const u32 kEveryTag = (1u << tagCount) - 1;
+const u32 kNotAsPasses = 0xFFFFFFFF;
+
+// The tag that text[0..length) is, from its first mark to its last, or
+// tagCount. Both start with the mark.
+static u32 tagAt(const char *text, u32 length)
+{
+    u32 tag = 0;
+    while (tag < tagCount && !(kTagLengths[tag] == length && sameBytes(text + 1, kTags[tag] + 1, length - 1)))
+        tag++;
+    return tag;
+}
+
+// Whether a track's name could complete a tag for a later pass: only a name of
+// nothing but 'a'..'z', a piece of a tag's name, or one with a mark can.
+static bool couldCompleteTag(Piece name)
+{
+    bool lettersOnly = true;
+    for (u32 i = 0; i < name.length; i++) {
+        if (name.text[i] == kTagMark) return true;
+        if (name.text[i] < 'a' || name.text[i] > 'z') lettersOnly = false;
+    }
+    return lettersOnly;
+}
+
+// Copies text[0..size) into dest (destCap bytes, at least one; cut by cut and
+// zero-terminated) with every tag that wanted names (bit i for kTags[i])
+// replaced by values[i], left to right, and adds the length of each value put
+// in to valueBytes. As in replaceAll, a mark that closes a tag opens none.
+// Wanting one tag makes that tag's pass. Wanting more gives what their passes,
+// one after the other, would give, or kNotAsPasses: when a mark closes one tag
+// and opens another (which of them is replaced depends on the passes' order),
+// or when the track's name could complete a tag for a later pass. The figures
+// never can: digits, "mono", "stereo", "ch" and ':' are no piece of a tag's name.
+static u32 replaceTags(char *dest, u32 destCap, const char *text, u32 size, u32 wanted, const Piece *values,
+                       u32 *valueBytes, TextCut cut)
+{
+    const bool several = (wanted & (wanted - 1)) != 0;
+    PieceWriter w = {dest, destCap - 1, 0, false};
+    u32 from = 0; // text bytes before it are done
+    bool closing = false; // the mark closes a replaced tag
+    for (u32 mark = findByte(text, size, kTagMark); mark < size;) {
+        const u32 next = mark + 1 + findByte(text + mark + 1, size - mark - 1, kTagMark);
+        if (next == size) break;
+        const u32 tag = tagAt(text + mark, next + 1 - mark);
+        bool replace = tag < tagCount && (wanted >> tag & 1);
+        if (several && replace && (closing || (tag == tagTrack && couldCompleteTag(values[tag]))))
+            return kNotAsPasses;
+        if (replace && !closing) {
+            *valueBytes += values[tag].length;
+            putPiece(&w, text + from, mark - from);
+            putPiece(&w, values[tag].text, values[tag].length);
+            from = next + 1;
+        }
+        closing = replace && !closing;
+        mark = next;
+    }
+    putPiece(&w, text + from, size - from);
+    return endPieces(&w, cut);
+}
 
 u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *track, const PlayerAnswers *answers,
                TextCut cut)
 {
-    // The work text and every pass's result fit kWorkCap - 1 bytes, so a pass
-    // that finds no tag would give back its input whole: it is skipped. Without
-    // kTagMark no pass finds anything, and only the caller's capacity can cut.
+    // Without kTagMark there is no tag, and only the caller's capacity can cut.
+    u32 size = textLength(work);
+    if (outCap == 0 || findByte(work, size, kTagMark) == size) return copyBytes(out, outCap, work, size, cut);
+
+    char figures[tagCount][kNumberCap];
+    Piece values[tagCount] = {{track, textLength(track)}};
+    values[tagBitRate].length = unsignedText(answers->bitRate, figures[tagBitRate]);
+    values[tagSampleRate].length = unsignedText(answers->sampleRate, figures[tagSampleRate]);
+    values[tagChannels].length = channelsText(answers->channels, figures[tagChannels], kNumberCap);
+    values[tagLength].length = minutesText(seconds(answers->length, 1), figures[tagLength], kNumberCap);
+    values[tagPosition].length =
+        minutesText(seconds(answers->position, kMillisecondsPerSecond), figures[tagPosition], kNumberCap);
+    for (u32 tag = tagBitRate; tag < tagCount; tag++)
+        values[tag].text = figures[tag];
+
+    // Each tag has its pass, and each pass works on the result of the one
+    // before, so tag text that an earlier replacement brought in is expanded by
+    // a later pass, and each result is held to kWorkCap - 1 bytes. One scan for
+    // every tag gives the same when it can tell so and when no pass's result
+    // could have been cut: none is longer than the text and all the values put in.
+    u32 valueBytes = 0;
+    const u32 once = replaceTags(out, outCap, work, size, kEveryTag, values, &valueBytes, cut);
+    if (once != kNotAsPasses && valueBytes < kWorkCap - size) return once;
     char *text = work;
     char *spare = scratch;
-    u32 size = textLength(work);
-    if (findByte(text, size, kTagMark) == size) return copyBytes(out, outCap, text, size, cut);
-
-    // The figures in the order of their tags, which follow the track's.
-    enum { figureBitRate, figureSampleRate, figureChannels, figureLength, figurePosition, figureCount };
-    static const char *const kTags[] = {kTagTrack,    kTagBitRate, kTagSampleRate,
-                                        kTagChannels, kTagLength,  kTagPosition};
-    static_assert(dimof(kTags) == 1 + figureCount, "the track's tag, then one for each figure");
-    char figures[figureCount][kNumberCap];
-    unsignedText(answers->bitRate, figures[figureBitRate]);
-    unsignedText(answers->sampleRate, figures[figureSampleRate]);
-    channelsText(answers->channels, figures[figureChannels], kNumberCap);
-    minutesText(seconds(answers->length, 1), figures[figureLength], kNumberCap);
-    minutesText(seconds(answers->position, kMillisecondsPerSecond), figures[figurePosition], kNumberCap);
-
-    // Each pass works on the result of the one before, so tag text that an
-    // earlier replacement brought in is expanded by a later pass.
-    for (u32 i = 0; i < dimof(kTags); i++) {
-        const bool last = i + 1 == dimof(kTags);
-        const i32 first = find(text, size, kTags[i], textLength(kTags[i]));
-        if (!last && first < 0) continue;
+    for (u32 tag = 0; tag < tagCount; tag++) {
+        const bool last = tag + 1 == tagCount;
         char *const result = last ? out : spare;
-        size = replaceBytesFrom(result, last ? outCap : kWorkCap, text, size, first, kTags[i],
-                                i == 0 ? track : figures[i - 1], cut);
+        size = replaceTags(result, last ? outCap : kWorkCap, text, size, 1u << tag, values, &valueBytes, cut);
         spare = text;
         text = result;
     }

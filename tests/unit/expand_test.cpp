@@ -141,6 +141,22 @@ TEST(ExpandTags, LaterPassesExpandTagsAnEarlierOneBroughtIn)
     EXPECT_EQ(expanded("%track%", "%track%", answers), "%track%");
 }
 
+TEST(ExpandTags, TheOrderOfThePassesDecides)
+{
+    const PlayerAnswers answers = {128, 44, 2, 60, 0};
+    // One mark closes %bitrate% and opens %track%: the track's pass comes first.
+    EXPECT_EQ(expanded("%bitrate%track%", "X", answers), "%bitrateX");
+    // The name completes %length% for its later pass.
+    EXPECT_EQ(expanded("%len%track%th%", "g", answers), "1:00");
+    // The track's pass is cut to 511 bytes (17 whole tags and "%sample") before
+    // the sample rate's pass shrinks the text.
+    std::string text = "%track%";
+    for (int i = 0; i < 20; i++)
+        text += "%samplerate%";
+    const std::string track(300, 'X');
+    EXPECT_EQ(expanded(text, track.c_str(), answers), track + std::string(17 * 2, '4') + "%sample");
+}
+
 TEST(ExpandTags, IntermediatesAndResultStayWithinCapacity)
 {
     // Fifty-two tags of nine bytes (468) would grow to 520 bytes in the bit rate pass.
