@@ -88,12 +88,13 @@ static_assert(markedName(kTags[tagTrack]) && markedName(kTags[tagBitRate]) && ma
 const u32 kEveryTag = (1u << tagCount) - 1;
 const u32 kNotAsPasses = 0xFFFFFFFF;
 
-// The tag that text[0..length) is, from its first mark to its last, or
-// tagCount. Both start with the mark.
-static u32 tagAt(const char *text, u32 length)
+// The tag among those wanted names (bit i for kTags[i]) that text[0..length)
+// is, from its first mark to its last, or tagCount. Both start with the mark.
+static u32 tagAt(const char *text, u32 length, u32 wanted)
 {
     u32 tag = 0;
-    while (tag < tagCount && !(kTagLengths[tag] == length && sameBytes(text + 1, kTags[tag] + 1, length - 1)))
+    while (tag < tagCount && !((wanted >> tag & 1) && kTagLengths[tag] == length &&
+                               sameBytes(text + 1, kTags[tag] + 1, length - 1)))
         tag++;
     return tag;
 }
@@ -112,29 +113,33 @@ static bool couldCompleteTag(Piece name)
 
 // Copies text[0..size) into dest (destCap bytes, at least one; cut by cut and
 // zero-terminated) with every tag that wanted names (bit i for kTags[i])
-// replaced by values[i], left to right, and adds the length of each value put
-// in to valueBytes. As in replaceAll, a mark that closes a tag opens none.
+// replaced by values[i], left to right. As in replaceAll, a mark that closes a
+// tag opens none.
 // Wanting one tag makes that tag's pass. Wanting more gives what their passes,
 // one after the other, would give, or kNotAsPasses: when a mark closes one tag
-// and opens another (which of them is replaced depends on the passes' order),
-// or when the track's name could complete a tag for a later pass. The figures
-// never can: digits, "mono", "stereo", "ch" and ':' are no piece of a tag's name.
+// and opens another (which of them is replaced depends on the passes' order);
+// when the track's name could complete a tag for a later pass (the figures
+// never can: digits, "mono", "stereo", "ch" and ':' are no piece of a tag's
+// name); or when a pass's result could have been cut, none being longer than
+// the text with every value put in.
 static u32 replaceTags(char *dest, u32 destCap, const char *text, u32 size, u32 wanted, const Piece *values,
-                       u32 *valueBytes, TextCut cut)
+                       TextCut cut)
 {
     const bool several = (wanted & (wanted - 1)) != 0;
     PieceWriter w = {dest, destCap - 1, 0, false};
-    u32 from = 0; // text bytes before it are done
+    u32 from = 0;         // text bytes before it are done
+    u32 longest = size;   // the text and every value put in
     bool closing = false; // the mark closes a replaced tag
     for (u32 mark = findByte(text, size, kTagMark); mark < size;) {
         const u32 next = mark + 1 + findByte(text + mark + 1, size - mark - 1, kTagMark);
         if (next == size) break;
-        const u32 tag = tagAt(text + mark, next + 1 - mark);
-        bool replace = tag < tagCount && (wanted >> tag & 1);
-        if (several && replace && (closing || (tag == tagTrack && couldCompleteTag(values[tag]))))
+        const u32 tag = tagAt(text + mark, next + 1 - mark, wanted);
+        const bool replace = tag < tagCount;
+        if (several && replace &&
+            (closing || (tag == tagTrack && couldCompleteTag(values[tag])) ||
+             (longest += values[tag].length) > kWorkCap - 1))
             return kNotAsPasses;
         if (replace && !closing) {
-            *valueBytes += values[tag].length;
             putPiece(&w, text + from, mark - from);
             putPiece(&w, values[tag].text, values[tag].length);
             from = next + 1;
@@ -166,18 +171,16 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
 
     // Each tag has its pass, and each pass works on the result of the one
     // before, so tag text that an earlier replacement brought in is expanded by
-    // a later pass, and each result is held to kWorkCap - 1 bytes. One scan for
-    // every tag gives the same when it can tell so and when no pass's result
-    // could have been cut: none is longer than the text and all the values put in.
-    u32 valueBytes = 0;
-    const u32 once = replaceTags(out, outCap, work, size, kEveryTag, values, &valueBytes, cut);
-    if (once != kNotAsPasses && valueBytes < kWorkCap - size) return once;
+    // a later pass, and each result is held to kWorkCap - 1 bytes. Mostly one
+    // scan for every tag gives the same.
+    const u32 once = replaceTags(out, outCap, work, size, kEveryTag, values, cut);
+    if (once != kNotAsPasses) return once;
     char *text = work;
     char *spare = scratch;
     for (u32 tag = 0; tag < tagCount; tag++) {
         const bool last = tag + 1 == tagCount;
         char *const result = last ? out : spare;
-        size = replaceTags(result, last ? outCap : kWorkCap, text, size, 1u << tag, values, &valueBytes, cut);
+        size = replaceTags(result, last ? outCap : kWorkCap, text, size, 1u << tag, values, cut);
         spare = text;
         text = result;
     }
