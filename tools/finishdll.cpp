@@ -49,11 +49,6 @@ enum : u32 {
     kAbsoluteSection = 0xffff, // section number -1: the value is the symbol itself
 };
 
-u16 getLe16(const u8 *at)
-{
-    return (u16)(at[0] | at[1] << 8);
-}
-
 struct Module {
     std::vector<u8> bytes;
     u32 fileHeader;

@@ -67,8 +67,8 @@ u32 channelsText(u32 channels, char *out, u32 outCap);
 u32 minutesText(u32 seconds, char *out, u32 outCap);
 
 // Expands the six tags of the zero-terminated text in work as one pass per tag
-// would, each intermediate held to kWorkCap - 1 bytes; the result lands in out (outCap
-// bytes). Work and scratch are kWorkCap bytes each and may be overwritten.
+// would, each intermediate held to kWorkCap - 1 bytes; the result lands in out
+// (outCap bytes). Work and scratch are kWorkCap bytes each and may be overwritten.
 u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *track, const PlayerAnswers *answers,
                TextCut cut);
 // Whether expanding the text in work would use the track's name at all: the
