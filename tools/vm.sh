@@ -59,11 +59,14 @@ write_job() {
 # job's output and returns its status.
 boot() {
     rm -f "$job_dir/status" "$job_dir/console.log"
-    # -cpu max,-smap: with SMAP, qemu's software emulation faults on the return to
-    # 32-bit user code and the guest kernel kills every Wine process.
+    # Hardware virtualisation where this host offers it. Otherwise software
+    # emulation with -cpu max,-smap: with SMAP, qemu's software emulation faults on
+    # the return to 32-bit user code and the guest kernel kills every Wine process.
     # norandmaps: fixed addresses let qemu reuse translated code across short Wine processes.
+    local accel=(-accel tcg,thread=multi -cpu max,-smap)
+    [ -r /dev/kvm ] && [ -w /dev/kvm ] && accel=(-accel kvm -cpu host)
     timeout "$time_limit" qemu-system-x86_64 \
-        -accel tcg,thread=multi -smp 2 -cpu max,-smap -m 2048 \
+        "${accel[@]}" -smp 2 -m 2048 \
         -kernel "$guest/vmlinuz" -initrd "$guest/initrd.img" \
         -append "root=/dev/vda rw console=ttyS0 quiet panic=1 init=/sbin/nowtune-init norandmaps nowtune.share=$here" \
         -drive "$1,format=raw,if=virtio" \
