@@ -1,12 +1,15 @@
 #!/bin/bash
-# vm-guest.sh -- builds the x86-64 Debian 12 guest in which Wine runs where this kernel runs no 32-bit programs.
+# vm-guest.sh -- builds the x86-64 Debian 12 guest in which Wine runs where this host cannot run it.
 #   vm-guest.sh DIR   writes DIR/guest.img (raw ext4), DIR/vmlinuz and DIR/initrd.img; needs root,
 #                     debootstrap and e2fsprogs, and nothing from the network but Debian's packages
 # The guest boots straight into /sbin/nowtune-init, which mounts the project folder
-# (shared by vm.sh at the same path) and runs the job vm.sh left there.
+# (shared by vm.sh at the same path) and runs the job vm.sh left there. vm.sh runs
+# this script in mount and process namespaces of its own.
 set -eu
 out=${1:?usage: vm-guest.sh DIR}
 suite=bookworm
+# x86-64 on any host: the guest runs under qemu-system-x86_64.
+arch=amd64
 # The host's own Debian mirror, so the guest comes from where the host's packages come from.
 mirror=$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/* *$/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -1)
 [ -n "$mirror" ] || mirror=$(sed -n 's/^deb \(\[[^]]*\] \)\?\(http[^ ]*\/debian\)\/* .*/\2/p' /etc/apt/sources.list 2>/dev/null | head -1)
@@ -15,32 +18,42 @@ mirror=$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/* *$/\1/p' /etc/apt/sources.li
 # ctest comes with cmake. The initrd's default module set holds the virtio disk and ext4.
 packages=(wine wine32:i386 locales cmake xvfb xauth imagemagick fonts-wine kmod
     linux-image-amd64 initramfs-tools)
+# A fetch that fails on the way is tried again.
+fetch_tries=3
 
 mkdir -p "$out"
 work=$(mktemp -d "$out/build.XXXXXX")
-root=$work/root
 mounted=()
+# --one-file-system: whatever is still mounted inside is left alone, never emptied.
 cleanup() {
     local m
     for m in "${mounted[@]}"; do umount -l "$m" 2>/dev/null || true; done
-    rm -rf "$work"
+    rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
     DEBIAN_FRONTEND=noninteractive LC_ALL=C "$@"; }
 
-echo "vm-guest: debootstrap $suite from $mirror"
-debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
-    { tail -20 "$work/debootstrap.log" >&2; exit 1; }
+echo "vm-guest: debootstrap $suite ($arch) from $mirror"
+for try in $(seq $fetch_tries); do
+    root=$work/root$try
+    debootstrap --variant=minbase --arch=$arch "$suite" "$root" "$mirror" >"$work/debootstrap.log" 2>&1 && break
+    [ "$try" -lt $fetch_tries ] || { tail -20 "$work/debootstrap.log" >&2; exit 1; }
+    echo "vm-guest: debootstrap failed; trying again"
+done
 for m in proc sys dev; do
     mount --bind "/$m" "$root/$m"
     mounted=("$root/$m" "${mounted[@]}")
 done
 
+# Main and updates only: each carries amd64 and i386 at the same versions, as
+# Wine's two halves need, whereas the security suite can be caught with one
+# architecture's index ahead of the other's.
 cat >"$root/etc/apt/sources.list" <<EOF
 deb $mirror $suite main
 deb $mirror $suite-updates main
 EOF
+echo "Acquire::Retries \"$fetch_tries\";" >"$root/etc/apt/apt.conf.d/80retries"
 # Nothing in a guest that lives for one command needs documentation or recommends.
 cat >"$root/etc/dpkg/dpkg.cfg.d/01-nodoc" <<'EOF'
 path-exclude=/usr/share/doc/*
@@ -51,7 +64,8 @@ printf 'ru_RU.UTF-8 UTF-8\nen_US.UTF-8 UTF-8\n' >"$root/etc/locale.gen"
 
 echo "vm-guest: installing ${packages[*]}"
 in_root dpkg --add-architecture i386
-in_root apt-get update -q >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log" >&2; exit 1; }
+in_root apt-get update -q >"$work/apt.log" 2>&1 ||
+    echo "vm-guest: $(grep -m1 '^E: ' "$work/apt.log"); going on with the package lists there are"
 in_root apt-get install -y -q --no-install-recommends "${packages[@]}" >>"$work/apt.log" 2>&1 ||
     { tail -20 "$work/apt.log" >&2; exit 1; }
 in_root locale-gen >/dev/null
@@ -72,9 +86,15 @@ mount -t devpts devpts /dev/pts
 mount -t tmpfs tmpfs /tmp
 mountpoint -q /run || mount -t tmpfs tmpfs /run
 share=
+run=
+set -f
 for arg in $(cat /proc/cmdline); do
-    case $arg in nowtune.share=*) share=${arg#nowtune.share=} ;; esac
+    case $arg in
+    nowtune.share=*) share=${arg#nowtune.share=} ;;
+    nowtune.run=*) run=${arg#nowtune.run=} ;;
+    esac
 done
+set +f
 # The job's output goes to the host over a virtio console, apart from the kernel's
 # messages on the serial one; raw, or each line end would arrive as CR LF.
 modprobe virtio_console
@@ -85,11 +105,12 @@ out=/dev/hvc0
 stty -F $out raw -echo 2>/dev/null
 mkdir -p "$share"
 if mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=mmap project "$share" &&
-    [ -f "$share/build/vm/job" ]; then
-    sh "$share/build/vm/job" </dev/null >$out 2>&1
-    echo $? >"$share/build/vm/status"
+    [ -n "$run" ] && [ -f "$share/$run/job" ]; then
+    : >"$share/$run/started"
+    sh "$share/$run/job" </dev/null >$out 2>&1
+    echo $? >"$share/$run/status"
 else
-    echo "nowtune-init: no job in $share/build/vm" >$out
+    echo "nowtune-init: no job in $share/$run" >$out
 fi
 sync
 echo o >/proc/sysrq-trigger
