@@ -117,7 +117,7 @@ boot() {
     qemu-system-x86_64 \
         -accel tcg,thread=multi -smp 2 -cpu max,-smap -m 2048 \
         -kernel "$guest/vmlinuz" -initrd "$guest/initrd.img" \
-        -append "root=/dev/vda rw console=ttyS0 quiet panic=1 init=/sbin/nowtune-init norandmaps nowtune.share=$here nowtune.run=${run#"$here"/}" \
+        -append "root=/dev/vda rw console=ttyS0 panic=1 init=/sbin/nowtune-init norandmaps nowtune.share=$here nowtune.run=${run#"$here"/}" \
         -drive "$drive,format=raw,if=virtio" \
         -virtfs "local,path=$(qemu_value "$here"),mount_tag=project,security_model=passthrough" \
         -chardev "file,id=console,path=$(qemu_value "$run/console.log")" -serial chardev:console \
