@@ -83,8 +83,12 @@ build_guest() {
     mkdir -p "$guest" && echo "a Wine guest built by $here/tools/vm.sh" >"$guest/$guest_mark" ||
         die "cannot write to $cache"
     # Its own mount and process namespaces: the bind mounts of the build and
-    # whatever a package starts go away with it, however it ends.
-    unshare --mount --propagation private --pid --fork --kill-child -- "$here/tools/vm-guest.sh" "$guest" ||
+    # whatever a package starts go away with it, however it ends. Inside a
+    # chroot, whose root is no mount point, the mounts cannot be made private
+    # and keep the propagation the chroot's maker gave them.
+    local propagation=private
+    mountpoint -q / || propagation=unchanged
+    unshare --mount --propagation $propagation --pid --fork --kill-child -- "$here/tools/vm-guest.sh" "$guest" ||
         die "building the guest failed"
     touch "$guest/ready"
     echo "vm.sh: guest built in $((SECONDS - started)) s"
