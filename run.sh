@@ -41,7 +41,7 @@ apt_updated=
 # problem, the first dependency it could not meet.
 apt_gist() {
     local error unmet
-    error=$(grep -m1 '^E: ' "$apt_log" | sed 's/^E: //; s/ *\[IP: [^]]*\]//; s/  */ /g' | cut -c1-200)
+    error=$(grep -m1 '^E: ' "$apt_log" | sed 's/^E: //; s/ *\[IP: [^]]*\]//; s/  */ /g; s/\.$//' | cut -c1-200)
     unmet=$(grep -m1 ' : Depends: ' "$apt_log" | sed 's/^ *//' | cut -c1-150)
     echo "${error:-no error line}${unmet:+ ($unmet)}"
 }
