@@ -86,6 +86,7 @@ static void testPressAppends()
     const u8 *result = pressButton(press);
     ok(g_requests.size() == 1, "mode 1: %zu requests", g_requests.size());
     if (g_requests.size() == 1) sameFrame(g_requests[0], appendFrame("line one\r\n\xD1\xEF\xEB\xE8\xED"), "append");
+    ok(g_titleRequests == 0, "the player of this process was sent WM_GETTEXT %zu times", g_titleRequests);
     ok(result == hostAnswerFor(5, 112), "press returned %p, not the answer to append", result);
 }
 

@@ -79,6 +79,8 @@ HWND createPlayerW(const char *className, const wchar_t *title, const PlayerFigu
 void destroyPlayers();
 // Queries the players received, in order.
 extern std::vector<PlayerQuery> g_playerQueries;
+// WM_GETTEXT messages the players received.
+extern size_t g_titleRequests;
 
 // A player window owned by a thread that never reads its messages: a hung player.
 HWND startHungPlayer(const char *className, const char *title);
