@@ -3,9 +3,11 @@
 #include "../common/le.h"
 #include "../host/wire.h"
 
-const char kMono[] = "mono";
-const char kStereo[] = "stereo";
-const char kChannelsSuffix[] = "ch";
+// The channel words name counts from kFirstNamedChannels up; other counts are
+// written as a number and kChannelsSuffix.
+const u32 kFirstNamedChannels = 1;
+constexpr const char *kChannelWords[] = {"mono", "stereo"};
+constexpr char kChannelsSuffix[] = "ch";
 const u32 kSecondsPerMinute = 60;
 const u32 kMillisecondsPerSecond = 1000;
 const u32 kNoAnswer = 0xFFFFFFFF; // Winamp's -1
@@ -43,8 +45,8 @@ static u32 numberWithTail(u32 value, const char *tail, char *out, u32 outCap)
 
 u32 channelsText(u32 channels, char *out, u32 outCap)
 {
-    if (channels == 1) return copyText(out, outCap, kMono, cutBytes);
-    if (channels == 2) return copyText(out, outCap, kStereo, cutBytes);
+    const u32 word = channels - kFirstNamedChannels;
+    if (word < dimof(kChannelWords)) return copyText(out, outCap, kChannelWords[word], cutBytes);
     return numberWithTail(channels, kChannelsSuffix, out, outCap);
 }
 
@@ -85,6 +87,42 @@ const u8 kTagLengths[tagCount] = {sizeof(kTagTrack) - 1,    sizeof(kTagBitRate) 
 static_assert(markedName(kTags[tagTrack]) && markedName(kTags[tagBitRate]) && markedName(kTags[tagSampleRate]) &&
                   markedName(kTags[tagChannels]) && markedName(kTags[tagLength]) && markedName(kTags[tagPosition]),
               "tags are read from mark to mark");
+constexpr bool holdsByte(const char *text, char first, char last)
+{
+    for (u32 i = 0; text[i]; i++)
+        if (text[i] >= first && text[i] <= last) return true;
+    return false;
+}
+
+constexpr bool holds(const char *text, const char *piece)
+{
+    for (u32 i = 0; text[i]; i++) {
+        u32 k = 0;
+        while (piece[k] && text[i + k] == piece[k])
+            k++;
+        if (!piece[k]) return true;
+    }
+    return false;
+}
+
+// The one scan rests on this: a figure's text never completes a tag for a later
+// pass. A text without a mark, put in among others, completes a tag only by lying
+// inside the tag's name. Numbers, minutes and a count with kChannelsSuffix each
+// hold a digit, which no tag's name holds; no channel word lies inside one either.
+constexpr bool figuresCompleteNoTag()
+{
+    if (holdsByte(kChannelsSuffix, kTagMark, kTagMark)) return false;
+    for (const char *word : kChannelWords)
+        if (holdsByte(word, kTagMark, kTagMark)) return false;
+    for (const char *tag : kTags) {
+        if (holdsByte(tag, '0', '9') || holdsByte(tag, ':', ':')) return false;
+        for (const char *word : kChannelWords)
+            if (holds(tag, word)) return false;
+    }
+    return true;
+}
+static_assert(figuresCompleteNoTag(), "a figure's text never completes a tag");
+
 const u32 kEveryTag = (1u << tagCount) - 1;
 const u32 kNotAsPasses = 0xFFFFFFFF;
 
@@ -119,9 +157,8 @@ static bool couldCompleteTag(Piece name)
 // one after the other, would give, or kNotAsPasses: when a mark closes one tag
 // and opens another (which of them is replaced depends on the passes' order);
 // when the track's name could complete a tag for a later pass (the figures
-// never can: digits, "mono", "stereo", "ch" and ':' are no piece of a tag's
-// name); or when a pass's result could have been cut, none being longer than
-// the text with every value put in.
+// never can, figuresCompleteNoTag); or when a pass's result could have been
+// cut, none being longer than the text with every value put in.
 static u32 replaceTags(char *dest, u32 destCap, const char *text, u32 size, u32 wanted, const Piece *values,
                        TextCut cut)
 {
