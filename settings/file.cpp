@@ -1,5 +1,6 @@
 // file.cpp -- the settings record and its file: read at load, saved without losing the old settings
 #include "settings.h"
+#include "path.h"
 #include "../text/text.h"
 
 #include <windows.h>

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "record.h"
-#include "../host/wire.h"
 
 extern Settings g_settings;
 

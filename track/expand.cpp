@@ -1,7 +1,5 @@
 // expand.cpp -- cutting track names out of titles and expanding the six tags
 #include "expand.h"
-#include "../common/le.h"
-#include "../host/wire.h"
 
 // The channel words name counts from kFirstNamedChannels up; other counts are
 // written as a number and kChannelsSuffix.
@@ -227,36 +225,4 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
 bool needsTrackName(const char *work)
 {
     return find(work, textLength(work), kTagTrack, sizeof(kTagTrack) - 1) >= 0;
-}
-
-u32 startStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work)
-{
-    const u32 head = 1 + kLengthBytes; // kind and A's length
-    const u8 *stringA = message + kStatusStringAAt;
-    const u32 lengthA = getLe32(stringA);
-    if (payloadCap < head + kLengthBytes || lengthA > payloadCap - head - kLengthBytes) return 0;
-
-    answer[kKindAt] = kKindAnswer;
-    copyMemory(answer + 1, stringA, kLengthBytes + lengthA);
-
-    const u8 *stringB = stringA + kLengthBytes + lengthA;
-    copyBytes(work, kWorkCap, (const char *)stringB + kLengthBytes, getLe32(stringB), cutUtf8);
-    return head + lengthA + kLengthBytes;
-}
-
-u32 finishStatusAnswer(u8 *answer, u32 payloadCap, u32 resultAt, char *work, char *scratch, const char *track,
-                       const PlayerAnswers *answers)
-{
-    u32 room = payloadCap - resultAt + 1; // the zero lands in the byte after the payload
-    if (room > kWorkCap) room = kWorkCap;
-    const u32 resultLength = expandTags(work, scratch, (char *)answer + resultAt, room, track, answers, cutUtf8);
-    putLe32(answer + resultAt - kLengthBytes, resultLength);
-    return resultAt + resultLength;
-}
-
-u32 layoutStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work, char *scratch, const char *track,
-                       const PlayerAnswers *answers)
-{
-    const u32 resultAt = startStatusAnswer(message, answer, payloadCap, work);
-    return resultAt ? finishStatusAnswer(answer, payloadCap, resultAt, work, scratch, track, answers) : 0;
 }
