@@ -10,26 +10,23 @@ const u32 kSecondsPerMinute = 60;
 const u32 kMillisecondsPerSecond = 1000;
 const u32 kNoAnswer = 0xFFFFFFFF; // Winamp's -1
 
-static i32 find(const char *text, u32 textLength, const char *pattern, u32 patternLength)
-{
-    return search(0, (const u8 *)text, textLength, (const u8 *)pattern, patternLength);
-}
-
 u32 trackFromTitle(u32 kind, const char *title, char *track, u32 trackCap, TextCut cut)
 {
     const u32 titleLength = textLength(title);
-    // An unexpected title leaves both at -1: an empty name.
-    i32 from = -1, end = -1;
+    // An unexpected title leaves both at 0: an empty name.
+    u32 from = 0, end = 0;
     if (kind == kPlayerWinamp) {
-        end = find(title, titleLength, kWinampTitleEnd, sizeof(kWinampTitleEnd) - 1);
-        const i32 number = end < 0 ? -1 : find(title, (u32)end, kPlaylistNumberEnd, sizeof(kPlaylistNumberEnd) - 1);
-        if (number >= 0) from = number + (i32)sizeof(kPlaylistNumberEnd) - 1;
+        const u32 titleEnd = findText(title, titleLength, kWinampTitleEnd, sizeof(kWinampTitleEnd) - 1);
+        const u32 number = findText(title, titleEnd, kPlaylistNumberEnd, sizeof(kPlaylistNumberEnd) - 1);
+        if (titleEnd < titleLength && number < titleEnd) {
+            from = number + sizeof(kPlaylistNumberEnd) - 1;
+            end = titleEnd;
+        }
     } else if (kind == kPlayerLightAlloy) {
-        end = find(title, titleLength, kLightAlloyTitleEnd, sizeof(kLightAlloyTitleEnd) - 1);
-        from = 0;
+        const u32 titleEnd = findText(title, titleLength, kLightAlloyTitleEnd, sizeof(kLightAlloyTitleEnd) - 1);
+        if (titleEnd < titleLength) end = titleEnd;
     }
-    if (from < 0 || end < 0) from = end = 0;
-    return copyBytes(track, trackCap, title + from, (u32)(end - from), cut);
+    return copyBytes(track, trackCap, title + from, end - from, cut);
 }
 
 // value in decimal, then tail.
@@ -85,6 +82,7 @@ const u8 kTagLengths[tagCount] = {sizeof(kTagTrack) - 1,    sizeof(kTagBitRate) 
 static_assert(markedName(kTags[tagTrack]) && markedName(kTags[tagBitRate]) && markedName(kTags[tagSampleRate]) &&
                   markedName(kTags[tagChannels]) && markedName(kTags[tagLength]) && markedName(kTags[tagPosition]),
               "tags are read from mark to mark");
+
 constexpr bool holdsByte(const char *text, char first, char last)
 {
     for (u32 i = 0; text[i]; i++)
@@ -149,8 +147,8 @@ static bool couldCompleteTag(Piece name)
 
 // Copies text[0..size) into dest (destCap bytes, at least one; cut by cut and
 // zero-terminated) with every tag that wanted names (bit i for kTags[i])
-// replaced by values[i], left to right. As in replaceAll, a mark that closes a
-// tag opens none.
+// replaced by values[i], left to right. As in a pass, a mark that closes a tag
+// opens none.
 // Wanting one tag makes that tag's pass. Wanting more gives what their passes,
 // one after the other, would give, or kNotAsPasses: when a mark closes one tag
 // and opens another (which of them is replaced depends on the passes' order);
@@ -224,5 +222,6 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
 
 bool needsTrackName(const char *work)
 {
-    return find(work, textLength(work), kTagTrack, sizeof(kTagTrack) - 1) >= 0;
+    const u32 length = textLength(work);
+    return findText(work, length, kTagTrack, sizeof(kTagTrack) - 1) < length;
 }
