@@ -22,9 +22,10 @@ char (&dimofHelper(T (&)[N]))[N];
 #define PLUGIN_CALL
 #endif
 
-// The module is linked as one whole program (-fwhole-program), so anything that
-// is called from outside it without being exported (the entry point, the runtime
-// routines the compiler calls on its own) says so.
+// Link-time optimisation may drop or make local a routine that no code it sees
+// calls. The entry point and the runtime routines the compiler calls on its own
+// (memset, memcpy) are called from outside that code without being exported,
+// so they say so.
 #if defined(_WIN32)
 #define MODULE_EDGE __attribute__((externally_visible))
 #else

@@ -1,5 +1,6 @@
 // host.cpp -- the outgoing buffer and the five requests to the host
 #include "host.h"
+#include "wire.h"
 
 #include <stddef.h>
 
@@ -11,7 +12,7 @@ void initHost(HostFun hostFun)
     g_hostFun = hostFun;
 }
 
-const u8 *frame(const u8 *payload, u32 n)
+static const u8 *frame(const u8 *payload, u32 n)
 {
     return frameMessage(g_outgoing, kOutFrameSize, payload, n) ? g_outgoing : NULL;
 }
@@ -28,7 +29,7 @@ const u8 *frameAnswer(u32 n)
     return g_outgoing;
 }
 
-const u8 *request(const u8 *payload, u32 n)
+static const u8 *request(const u8 *payload, u32 n)
 {
     const u8 *message = frame(payload, n);
     if (!message || !g_hostFun) return NULL;

@@ -1,18 +1,17 @@
 // host.h -- the link to the host: the outgoing buffer and the requests the plug-in sends through hostFun
 #pragma once
 
-#include "wire.h"
+#include "../common/types.h"
 
 typedef const u8 *(PLUGIN_CALL *HostFun)(const u8 *message);
 
 // Keeps the host's request function from the load event; null sends nothing.
 void initHost(HostFun hostFun);
 
-// The one outgoing buffer: a pointer handed out stays valid until the next frame.
-const u8 *frame(const u8 *payload, u32 n);
-const u8 *request(const u8 *payload, u32 n);
-// Answers are laid out in place, in the outgoing buffer's payload: kOutPayloadCap
-// bytes and one more for the zero behind a text that fills them.
+// One outgoing buffer holds every frame the plug-in hands out, requests and
+// answers alike: a pointer handed out stays valid until the next frame.
+// Answers are laid out in place, in its payload: kOutPayloadCap bytes (wire.h)
+// and one more for the zero behind a text that fills them.
 u8 *answerPayload();
 // Frames the n bytes laid out at answerPayload(); null when n is over kOutPayloadCap.
 const u8 *frameAnswer(u32 n);

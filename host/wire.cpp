@@ -2,17 +2,13 @@
 #include "wire.h"
 #include "../text/text.h"
 
-static u32 putCountedBytes(u8 *dest, const void *bytes, u32 n)
-{
-    putLe32(dest, n);
-    copyMemory(dest + kLengthBytes, bytes, n);
-    return kLengthBytes + n;
-}
-
 u32 putCounted(u8 *dest, u32 textCap, const char *text)
 {
-    const u32 n = textLength(text);
-    return putCountedBytes(dest, text, n < textCap ? n : textCap);
+    const u32 length = textLength(text);
+    const u32 n = length < textCap ? length : textCap;
+    putLe32(dest, n);
+    copyMemory(dest + kLengthBytes, text, n);
+    return kLengthBytes + n;
 }
 
 u32 frameMessage(u8 *out, u32 outCap, const u8 *payload, u32 n)
@@ -34,9 +30,9 @@ u32 layoutAddButton(u8 *block, u32 buttonFunction, u32 icon, const char *hint)
 {
     u32 at = putHead(block, kKindCommand, kCodeAddButton);
     putLe32(block + at, buttonFunction);
-    at += kWordBytes;
+    at += kValueBytes;
     putLe32(block + at, icon);
-    at += kWordBytes;
+    at += kValueBytes;
     return at + putCounted(block + at, kHintCap, hint);
 }
 
@@ -44,16 +40,16 @@ u32 layoutRemoveButton(u8 *block, u32 handle)
 {
     u32 at = putHead(block, kKindCommand, kCodeRemoveButton);
     putLe32(block + at, handle);
-    return at + kWordBytes;
+    return at + kValueBytes;
 }
 
 u32 layoutSendMessage(u8 *block, u32 contact, const char *text)
 {
     u32 at = putHead(block, kKindCommand, kCodeSendMessage);
     putLe32(block + at, contact);
-    at += kWordBytes;
+    at += kValueBytes;
     putLe32(block + at, 0);
-    at += kWordBytes;
+    at += kValueBytes;
     return at + putCounted(block + at, kSendTextCap, text);
 }
 
@@ -74,22 +70,7 @@ u32 layoutLoadAnswer(u8 *block)
     block[at++] = kKindAnswer;
     at += putCounted(block + at, sizeof(kPluginName) - 1, kPluginName);
     putLe32(block + at, kLoadAnswerValue);
-    return at + kWordBytes;
-}
-
-u32 layoutStatusEvent(u8 *out, u32 outCap, const u8 *stringA, u32 lengthA, const u8 *stringB, u32 lengthB)
-{
-    if (outCap < kStatusEventFixed || lengthA > outCap - kStatusEventFixed ||
-        lengthB > outCap - kStatusEventFixed - lengthA)
-        return 0;
-    const u32 size = kStatusEventFixed + lengthA + lengthB;
-    putLe32(out, size - kLengthBytes);
-    u32 at = kLengthBytes + putHead(out + kLengthBytes, kKindEvent, kEventStatusText);
-    fillMemory(out + at, kStatusUnreadFill, kStatusStringAAt - at);
-    at = kStatusStringAAt;
-    at += putCountedBytes(out + at, stringA, lengthA);
-    putCountedBytes(out + at, stringB, lengthB);
-    return size;
+    return at + kValueBytes;
 }
 
 u8 messageKind(const u8 *message)
@@ -115,14 +96,29 @@ const u8 *loadFolder(const u8 *message, u32 *folderLength)
     return folder + kLengthBytes;
 }
 
-bool buildSettingsPath(char *path, const u8 *folder, u32 folderLength)
+u32 startStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, CountedBytes *stringB)
 {
-    const u32 nameLength = sizeof(kSettingsFileName) - 1;
-    path[0] = 0;
-    if (folderLength > kSettingsPathCap - 1 - nameLength) return false;
-    copyMemory(path, folder, folderLength);
-    path[folderLength] = 0;
-    // Appended at the first zero, as lstrcatA would: the host's folder ends there.
-    appendText(path, kSettingsPathCap, kSettingsFileName, cutBytes);
-    return true;
+    const u32 head = 1 + kLengthBytes; // kind and A's length
+    const u8 *stringA = message + kStatusStringAAt;
+    const u32 lengthA = getLe32(stringA);
+    if (payloadCap < head + kLengthBytes || lengthA > payloadCap - head - kLengthBytes) return 0;
+
+    answer[kKindAt] = kKindAnswer;
+    copyMemory(answer + 1, stringA, kLengthBytes + lengthA);
+
+    const u8 *countedB = stringA + kLengthBytes + lengthA;
+    stringB->bytes = countedB + kLengthBytes;
+    stringB->length = getLe32(countedB);
+    return head + lengthA + kLengthBytes;
+}
+
+u32 statusTextRoom(u32 payloadCap, u32 textAt)
+{
+    return payloadCap - textAt + 1;
+}
+
+u32 finishStatusAnswer(u8 *answer, u32 textAt, u32 textLength)
+{
+    putLe32(answer + textAt - kLengthBytes, textLength);
+    return textAt + textLength;
 }

@@ -6,7 +6,8 @@
 
 // Frame: a 32-bit little-endian payload length, then the payload, kind first.
 const u32 kLengthBytes = 4;
-const u32 kWordBytes = 4;
+// A 32-bit value in a request: a function's address, an icon, a handle, a contact.
+const u32 kValueBytes = 4;
 const u32 kOutPayloadCap = 1020;
 const u32 kOutFrameSize = kLengthBytes + kOutPayloadCap;
 
@@ -35,10 +36,9 @@ const u32 kLoadHostFunAt = 6;
 const u32 kLoadSkippedStringAt = 14;
 
 // Status-text event: five bytes the plug-in does not read, then counted
-// string A, then counted string B.
+// string A, then counted string B. Its answer: the kind, string A as it came,
+// then the text that takes B's place, counted.
 const u32 kStatusStringAAt = 11;
-const u32 kStatusEventFixed = kStatusStringAAt + 2 * kLengthBytes;
-const u8 kStatusUnreadFill = 0xEE;
 
 // Host answers the plug-in reads, offsets from the start of the answer.
 const u32 kAddButtonHandleAt = 4;
@@ -46,11 +46,11 @@ const u32 kQueryContactAt = 5;
 
 // Request blocks: their sizes fix the longest texts (each plus its zero).
 const u32 kHeadBytes = 2; // kind and code
-const u32 kAddButtonHead = kHeadBytes + 2 * kWordBytes + kLengthBytes;
+const u32 kAddButtonHead = kHeadBytes + 2 * kValueBytes + kLengthBytes;
 const u32 kAddButtonBlock = 64;
 const u32 kHintCap = kAddButtonBlock - kAddButtonHead - 1;
-const u32 kRemoveButtonBlock = kHeadBytes + kWordBytes;
-const u32 kSendMessageHead = kHeadBytes + 2 * kWordBytes + kLengthBytes;
+const u32 kRemoveButtonBlock = kHeadBytes + kValueBytes;
+const u32 kSendMessageHead = kHeadBytes + 2 * kValueBytes + kLengthBytes;
 const u32 kSendMessageBlock = 512;
 const u32 kSendTextCap = kSendMessageBlock - kSendMessageHead - 1;
 const u32 kAppendInputHead = kHeadBytes + kLengthBytes;
@@ -59,10 +59,7 @@ const u32 kAppendTextCap = kAppendInputBlock - kAppendInputHead - 1;
 const u32 kQueryContactBlock = kHeadBytes;
 
 const u32 kLoadAnswerValue = 4;
-const u32 kLoadAnswerBlock = 1 + kLengthBytes + sizeof(kPluginName) - 1 + kWordBytes;
-
-const char kSettingsFileName[] = "nowtune.dat";
-const u32 kSettingsPathCap = 256;
+const u32 kLoadAnswerBlock = 1 + kLengthBytes + sizeof(kPluginName) - 1 + kValueBytes;
 
 // Writes a counted string of at most textCap bytes of text (cut, never
 // overrun) at the start of dest; returns the bytes written.
@@ -81,11 +78,6 @@ u32 layoutAppendInput(u8 *block, const char *text);
 u32 layoutQueryContact(u8 *block);
 u32 layoutLoadAnswer(u8 *block);
 
-// The host's side of a status-text event, for the stand-in host, the tests and
-// the benchmarks: lays it out in out (outCap bytes) and returns its size, or 0
-// when kStatusEventFixed + lengthA + lengthB bytes do not fit.
-u32 layoutStatusEvent(u8 *out, u32 outCap, const u8 *stringA, u32 lengthA, const u8 *stringB, u32 lengthB);
-
 // Events as the plug-in reads them; message points at the length field.
 u8 messageKind(const u8 *message);
 u8 eventCode(const u8 *message);
@@ -93,7 +85,19 @@ u32 loadHostFun(const u8 *message);
 // The folder's counted string: its bytes and its claimed length.
 const u8 *loadFolder(const u8 *message, u32 *folderLength);
 
-// Builds folder + kSettingsFileName into path (kSettingsPathCap bytes). A folder
-// too long for the path gives false and an empty path: a cut path could name
-// some other file.
-bool buildSettingsPath(char *path, const u8 *folder, u32 folderLength);
+// The bytes of a counted string in a message.
+struct CountedBytes {
+    const u8 *bytes;
+    u32 length;
+};
+
+// Starts the answer to the status-text event message in answer (kind first, no
+// length field; at most payloadCap bytes): the kind and string A as it came.
+// Hands out string B and returns the offset the text that takes its place goes
+// to, or 0 when string A alone leaves no room.
+u32 startStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, CountedBytes *stringB);
+// The bytes the text at textAt may take, its zero in the byte behind the
+// payload included: the answer holds payloadCap + 1 bytes.
+u32 statusTextRoom(u32 payloadCap, u32 textAt);
+// Counts the textLength bytes put at textAt; returns the payload length.
+u32 finishStatusAnswer(u8 *answer, u32 textAt, u32 textLength);

@@ -1,8 +1,9 @@
 // plugin.cpp -- the module's entry point and pluginFun, which routes the host's events to each subsystem
 #include "../button/button.h"
 #include "../host/host.h"
+#include "../host/wire.h"
 #include "../settings/settings.h"
-#include "../track/status.h"
+#include "status.h"
 
 static const u8 *loadEvent(const u8 *message)
 {

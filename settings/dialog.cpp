@@ -41,6 +41,9 @@ static void initDialog(HWND dialog)
     char text[kMessageTemplateField];
     messageTemplate(&g_settings, text, sizeof(text));
     SetDlgItemTextA(dialog, kIdMessageEdit, text);
+    // The user cannot type more than the record keeps; the limit binds typing and
+    // pasting, not the text set above.
+    SendDlgItemMessageA(dialog, kIdMessageEdit, EM_LIMITTEXT, kMessageTemplateChars, 0);
 }
 
 static void showAbout()

@@ -1,5 +1,6 @@
 // file.cpp -- the settings record and its file: read at load, saved without losing the old settings
 #include "settings.h"
+#include "path.h"
 #include "../text/text.h"
 
 #include <windows.h>
@@ -7,6 +8,9 @@
 // The temporary file takes the settings file's place in one step, so a failed
 // save leaves the old settings as they were. Same length as the ".dat" name.
 const char kTempExtension[] = "tmp";
+// The in-place write keeps the old file's bytes to put them back; an old file
+// longer than this could not be put back whole, so it is not written over.
+const u32 kKeptFileCap = 1024;
 
 Settings g_settings;
 
@@ -19,6 +23,16 @@ void initSettings()
     defaultSettings(&g_settings);
 }
 
+// Reads up to cap bytes from the file's current position; returns the bytes read.
+static u32 readUpTo(HANDLE file, u8 *bytes, u32 cap)
+{
+    u32 total = 0;
+    DWORD got = 0;
+    while (total < cap && ReadFile(file, bytes + total, cap - total, &got, NULL) && got)
+        total += got;
+    return total;
+}
+
 void loadSettings(const u8 *folder, u32 folderLength)
 {
     g_settingsPathOk = buildSettingsPath(g_settingsPath, folder, folderLength);
@@ -26,25 +40,48 @@ void loadSettings(const u8 *folder, u32 folderLength)
     HANDLE file = CreateFileA(g_settingsPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE) return;
     u8 bytes[kSettingsSize];
-    u32 total = 0;
-    DWORD got = 0;
-    while (total < kSettingsSize && ReadFile(file, bytes + total, kSettingsSize - total, &got, NULL) && got)
-        total += got;
+    const u32 total = readUpTo(file, bytes, kSettingsSize);
     CloseHandle(file);
     parseSettings(&g_settings, bytes, total);
 }
 
-// Opens path for writing as asked, writes the whole record from its start, cuts
-// anything behind it, flushes and closes it; false unless every step succeeded.
-static bool writeRecordTo(const char *path, DWORD share, DWORD disposition)
+// Writes n bytes from the file's start, cuts the file behind them and flushes
+// it; false unless every step succeeded.
+static bool rewrite(HANDLE file, const void *bytes, u32 n)
 {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, share, NULL, disposition, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool complete = WriteFile(file, g_settings.bytes, kSettingsSize, &written, NULL) &&
-                          written == kSettingsSize && SetEndOfFile(file) && FlushFileBuffers(file);
+    return SetFilePointer(file, 0, NULL, FILE_BEGIN) == 0 && WriteFile(file, bytes, n, &written, NULL) &&
+           written == n && SetEndOfFile(file) && FlushFileBuffers(file);
+}
+
+static bool writeTempFile(const char *tempPath)
+{
+    // A stale read-only copy left by an earlier save that died would refuse CREATE_ALWAYS.
+    SetFileAttributesA(tempPath, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool complete = rewrite(file, g_settings.bytes, kSettingsSize);
     CloseHandle(file);
     return complete;
+}
+
+// Not atomic: a crash midway leaves a mixed file. Every failure this write
+// sees puts the old bytes and the old length back.
+static bool writeInPlace()
+{
+    HANDLE file = CreateFileA(g_settingsPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    u8 old[kKeptFileCap];
+    DWORD sizeHigh = 0;
+    const DWORD size = GetFileSize(file, &sizeHigh);
+    bool saved = false;
+    if (!sizeHigh && size <= kKeptFileCap && readUpTo(file, old, size) == size) {
+        saved = rewrite(file, g_settings.bytes, kSettingsSize);
+        if (!saved) rewrite(file, old, size);
+    }
+    CloseHandle(file);
+    return saved;
 }
 
 bool writeSettings()
@@ -54,12 +91,14 @@ bool writeSettings()
     const u32 n = copyText(tempPath, sizeof(tempPath), g_settingsPath, cutBytes);
     copyMemory(tempPath + n - (sizeof(kTempExtension) - 1), kTempExtension, sizeof(kTempExtension) - 1);
 
-    if (writeRecordTo(tempPath, FILE_SHARE_READ, CREATE_ALWAYS) &&
-        MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    // A viewer, backup tool or virus scanner that holds the file open without
-    // sharing deletion makes the replace fail, yet lets the file be written.
-    const bool saved = writeRecordTo(g_settingsPath, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
+    if (!writeTempFile(tempPath)) {
+        DeleteFileA(tempPath);
+        return false;
+    }
+    if (MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD refusal = GetLastError();
     DeleteFileA(tempPath);
-    return saved;
+    // A viewer, backup tool or virus scanner that holds the file open without
+    // sharing deletion makes the replace fail, yet may let the file be written.
+    return (refusal == ERROR_SHARING_VIOLATION || refusal == ERROR_ACCESS_DENIED) && writeInPlace();
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "record.h"
-#include "../host/wire.h"
 
 extern Settings g_settings;
 
@@ -10,8 +9,13 @@ extern Settings g_settings;
 void initSettings();
 // Builds the file's path from the host's folder and reads the file, if any.
 void loadSettings(const u8 *folder, u32 folderLength);
-// True when the record reached the file: by replacing it with a new one, or,
-// when that is refused, by writing over it. Otherwise the old file is intact.
+// True when the record reached the file. The record is written to a temporary
+// file that replaces the settings file in one step (atomic: the old file or the
+// new one, whatever happens). Only when the replace is refused because another
+// program holds the file open (a sharing violation or access denied) is the
+// record written over the file in place. That is not atomic, but any error it
+// sees puts the old bytes and length back. On false the old file stands,
+// unless putting it back failed too.
 bool writeSettings();
 
 // OK hands the dialog's button choice to this before it stores anything.

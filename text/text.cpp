@@ -42,25 +42,18 @@ u32 unsignedText(u32 value, char *out)
     return count;
 }
 
-// The first match of pattern (one byte or more) in text at or after from, or
-// kSearchNoMatch. Tag patterns are short and texts at most a few hundred bytes:
-// a word-wide scan for the first byte beats building a shift table per call.
-static i32 findFrom(const char *text, u32 length, u32 from, const char *pattern, u32 patternLength)
+// Tag patterns are short and texts at most a few hundred bytes: a word-wide
+// scan for the first byte beats building a shift table per call.
+u32 findText(const char *text, u32 length, const char *pattern, u32 patternLength)
 {
-    if (patternLength > length) return kSearchNoMatch;
+    if (patternLength > length) return length;
     const u32 end = length - patternLength + 1; // one past the last offset a match can start at
-    for (u32 p = from; p < end; p++) {
+    for (u32 p = 0; p < end; p++) {
         p += findByte(text + p, end - p, (u8)pattern[0]);
         if (p == end) break;
-        if (sameBytes(text + p + 1, pattern + 1, patternLength - 1)) return (i32)p;
+        if (sameBytes(text + p + 1, pattern + 1, patternLength - 1)) return p;
     }
-    return kSearchNoMatch;
-}
-
-i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 patternLength)
-{
-    if (patternLength < kSearchMinPattern) return kSearchRefused;
-    return findFrom((const char *)text, textLength, start, (const char *)pattern, patternLength);
+    return length;
 }
 
 u32 utf8Boundary(const char *text, u32 len)
@@ -154,31 +147,6 @@ u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut)
     const u32 used = textLength(dest);
     if (used >= destCap) return 0;
     return copyText(dest + used, destCap - used, source, cut);
-}
-
-u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, const char *pattern,
-                 const char *replacement, TextCut cut)
-{
-    if (destCap == 0) return 0;
-    const u32 patternLength = textLength(pattern);
-    const u32 replacementLength = textLength(replacement);
-    PieceWriter w = {dest, destCap - 1, 0, false};
-    u32 from = 0; // source bytes before it are done
-    while (patternLength && !w.cutShort) {
-        const i32 at = findFrom(source, sourceLength, from, pattern, patternLength);
-        if (at < 0) break;
-        putPiece(&w, source + from, (u32)at - from);
-        putPiece(&w, replacement, replacementLength);
-        from = (u32)at + patternLength;
-    }
-    putPiece(&w, source + from, sourceLength - from);
-    return endPieces(&w, cut);
-}
-
-u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
-               TextCut cut)
-{
-    return replaceBytes(dest, destCap, source, textLength(source), pattern, replacement, cut);
 }
 
 u32 findByte(const char *text, u32 length, u8 value)

@@ -1,11 +1,8 @@
-// text.h -- byte-string routines: length, decimal text, search, replace-all, bounded copies
+// text.h -- byte-string routines: length, decimal text, search, bounded copies
 #pragma once
 
 #include "../common/types.h"
 
-const i32 kSearchNoMatch = -1;
-const i32 kSearchRefused = -2;
-const u32 kSearchMinPattern = 2;
 const u32 kUnsignedTextCap = 11; // "4294967295" and its zero
 
 // How a text that does not fit its destination is cut.
@@ -20,20 +17,6 @@ u32 textLength(const char *text);
 // least); returns the number of characters written before the zero.
 u32 unsignedText(u32 value, char *out);
 
-// Search for pattern in text at or after start: the offset of the first
-// match, kSearchNoMatch, or kSearchRefused for a pattern shorter than
-// kSearchMinPattern.
-i32 search(u32 start, const u8 *text, u32 textLength, const u8 *pattern, u32 patternLength);
-
-// Copies source into destination with every non-overlapping occurrence of
-// pattern replaced, left to right. The result is cut to destCap - 1 bytes (by
-// cut) and always zero-terminated; returns its length. An empty pattern
-// copies the source unchanged.
-u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
-               TextCut cut);
-// The same for a source of sourceLength bytes; no zero need follow them.
-u32 replaceBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, const char *pattern,
-                 const char *replacement, TextCut cut);
 // A bounded text built piece by piece in dest: at most room bytes, then a zero.
 // putPiece appends count bytes of piece, or as many as are left; once one did
 // not fit whole, nothing more is put. endPieces cuts the end back as cut says
@@ -65,6 +48,9 @@ u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut);
 
 // The offset of the first byte of text[0..length) equal to value, or length.
 u32 findByte(const char *text, u32 length, u8 value);
+// The offset of the first match of pattern (patternLength bytes, one or more)
+// in text[0..length), or length.
+u32 findText(const char *text, u32 length, const char *pattern, u32 patternLength);
 
 void copyMemory(void *dest, const void *source, u32 count);
 void fillMemory(void *dest, u8 value, u32 count);

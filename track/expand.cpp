@@ -1,35 +1,32 @@
 // expand.cpp -- cutting track names out of titles and expanding the six tags
 #include "expand.h"
-#include "../common/le.h"
-#include "../host/wire.h"
 
-const char kMono[] = "mono";
-const char kStereo[] = "stereo";
-const char kChannelsSuffix[] = "ch";
+// The channel words name counts from kFirstNamedChannels up; other counts are
+// written as a number and kChannelsSuffix.
+const u32 kFirstNamedChannels = 1;
+constexpr const char *kChannelWords[] = {"mono", "stereo"};
+constexpr char kChannelsSuffix[] = "ch";
 const u32 kSecondsPerMinute = 60;
 const u32 kMillisecondsPerSecond = 1000;
 const u32 kNoAnswer = 0xFFFFFFFF; // Winamp's -1
 
-static i32 find(const char *text, u32 textLength, const char *pattern, u32 patternLength)
-{
-    return search(0, (const u8 *)text, textLength, (const u8 *)pattern, patternLength);
-}
-
 u32 trackFromTitle(u32 kind, const char *title, char *track, u32 trackCap, TextCut cut)
 {
     const u32 titleLength = textLength(title);
-    // An unexpected title leaves both at -1: an empty name.
-    i32 from = -1, end = -1;
+    // An unexpected title leaves both at 0: an empty name.
+    u32 from = 0, end = 0;
     if (kind == kPlayerWinamp) {
-        end = find(title, titleLength, kWinampTitleEnd, sizeof(kWinampTitleEnd) - 1);
-        const i32 number = end < 0 ? -1 : find(title, (u32)end, kPlaylistNumberEnd, sizeof(kPlaylistNumberEnd) - 1);
-        if (number >= 0) from = number + (i32)sizeof(kPlaylistNumberEnd) - 1;
+        const u32 titleEnd = findText(title, titleLength, kWinampTitleEnd, sizeof(kWinampTitleEnd) - 1);
+        const u32 number = findText(title, titleEnd, kPlaylistNumberEnd, sizeof(kPlaylistNumberEnd) - 1);
+        if (titleEnd < titleLength && number < titleEnd) {
+            from = number + sizeof(kPlaylistNumberEnd) - 1;
+            end = titleEnd;
+        }
     } else if (kind == kPlayerLightAlloy) {
-        end = find(title, titleLength, kLightAlloyTitleEnd, sizeof(kLightAlloyTitleEnd) - 1);
-        from = 0;
+        const u32 titleEnd = findText(title, titleLength, kLightAlloyTitleEnd, sizeof(kLightAlloyTitleEnd) - 1);
+        if (titleEnd < titleLength) end = titleEnd;
     }
-    if (from < 0 || end < 0) from = end = 0;
-    return copyBytes(track, trackCap, title + from, (u32)(end - from), cut);
+    return copyBytes(track, trackCap, title + from, end - from, cut);
 }
 
 // value in decimal, then tail.
@@ -43,8 +40,8 @@ static u32 numberWithTail(u32 value, const char *tail, char *out, u32 outCap)
 
 u32 channelsText(u32 channels, char *out, u32 outCap)
 {
-    if (channels == 1) return copyText(out, outCap, kMono, cutBytes);
-    if (channels == 2) return copyText(out, outCap, kStereo, cutBytes);
+    const u32 word = channels - kFirstNamedChannels;
+    if (word < dimof(kChannelWords)) return copyText(out, outCap, kChannelWords[word], cutBytes);
     return numberWithTail(channels, kChannelsSuffix, out, outCap);
 }
 
@@ -85,6 +82,43 @@ const u8 kTagLengths[tagCount] = {sizeof(kTagTrack) - 1,    sizeof(kTagBitRate) 
 static_assert(markedName(kTags[tagTrack]) && markedName(kTags[tagBitRate]) && markedName(kTags[tagSampleRate]) &&
                   markedName(kTags[tagChannels]) && markedName(kTags[tagLength]) && markedName(kTags[tagPosition]),
               "tags are read from mark to mark");
+
+constexpr bool holdsByte(const char *text, char first, char last)
+{
+    for (u32 i = 0; text[i]; i++)
+        if (text[i] >= first && text[i] <= last) return true;
+    return false;
+}
+
+constexpr bool holds(const char *text, const char *piece)
+{
+    for (u32 i = 0; text[i]; i++) {
+        u32 k = 0;
+        while (piece[k] && text[i + k] == piece[k])
+            k++;
+        if (!piece[k]) return true;
+    }
+    return false;
+}
+
+// The one scan rests on this: a figure's text never completes a tag for a later
+// pass. A text without a mark, put in among others, completes a tag only by lying
+// inside the tag's name. Numbers, minutes and a count with kChannelsSuffix each
+// hold a digit, which no tag's name holds; no channel word lies inside one either.
+constexpr bool figuresCompleteNoTag()
+{
+    if (holdsByte(kChannelsSuffix, kTagMark, kTagMark)) return false;
+    for (const char *word : kChannelWords)
+        if (holdsByte(word, kTagMark, kTagMark)) return false;
+    for (const char *tag : kTags) {
+        if (holdsByte(tag, '0', '9') || holdsByte(tag, ':', ':')) return false;
+        for (const char *word : kChannelWords)
+            if (holds(tag, word)) return false;
+    }
+    return true;
+}
+static_assert(figuresCompleteNoTag(), "a figure's text never completes a tag");
+
 const u32 kEveryTag = (1u << tagCount) - 1;
 const u32 kNotAsPasses = 0xFFFFFFFF;
 
@@ -113,15 +147,14 @@ static bool couldCompleteTag(Piece name)
 
 // Copies text[0..size) into dest (destCap bytes, at least one; cut by cut and
 // zero-terminated) with every tag that wanted names (bit i for kTags[i])
-// replaced by values[i], left to right. As in replaceAll, a mark that closes a
-// tag opens none.
+// replaced by values[i], left to right. As in a pass, a mark that closes a tag
+// opens none.
 // Wanting one tag makes that tag's pass. Wanting more gives what their passes,
 // one after the other, would give, or kNotAsPasses: when a mark closes one tag
 // and opens another (which of them is replaced depends on the passes' order);
 // when the track's name could complete a tag for a later pass (the figures
-// never can: digits, "mono", "stereo", "ch" and ':' are no piece of a tag's
-// name); or when a pass's result could have been cut, none being longer than
-// the text with every value put in.
+// never can, figuresCompleteNoTag); or when a pass's result could have been
+// cut, none being longer than the text with every value put in.
 static u32 replaceTags(char *dest, u32 destCap, const char *text, u32 size, u32 wanted, const Piece *values,
                        TextCut cut)
 {
@@ -189,37 +222,6 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
 
 bool needsTrackName(const char *work)
 {
-    return find(work, textLength(work), kTagTrack, sizeof(kTagTrack) - 1) >= 0;
-}
-
-u32 startStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work)
-{
-    const u32 head = 1 + kLengthBytes; // kind and A's length
-    const u8 *stringA = message + kStatusStringAAt;
-    const u32 lengthA = getLe32(stringA);
-    if (payloadCap < head + kLengthBytes || lengthA > payloadCap - head - kLengthBytes) return 0;
-
-    answer[kKindAt] = kKindAnswer;
-    copyMemory(answer + 1, stringA, kLengthBytes + lengthA);
-
-    const u8 *stringB = stringA + kLengthBytes + lengthA;
-    copyBytes(work, kWorkCap, (const char *)stringB + kLengthBytes, getLe32(stringB), cutUtf8);
-    return head + lengthA + kLengthBytes;
-}
-
-u32 finishStatusAnswer(u8 *answer, u32 payloadCap, u32 resultAt, char *work, char *scratch, const char *track,
-                       const PlayerAnswers *answers)
-{
-    u32 room = payloadCap - resultAt + 1; // the zero lands in the byte after the payload
-    if (room > kWorkCap) room = kWorkCap;
-    const u32 resultLength = expandTags(work, scratch, (char *)answer + resultAt, room, track, answers, cutUtf8);
-    putLe32(answer + resultAt - kLengthBytes, resultLength);
-    return resultAt + resultLength;
-}
-
-u32 layoutStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work, char *scratch, const char *track,
-                       const PlayerAnswers *answers)
-{
-    const u32 resultAt = startStatusAnswer(message, answer, payloadCap, work);
-    return resultAt ? finishStatusAnswer(answer, payloadCap, resultAt, work, scratch, track, answers) : 0;
+    const u32 length = textLength(work);
+    return findText(work, length, kTagTrack, sizeof(kTagTrack) - 1) < length;
 }

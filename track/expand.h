@@ -1,4 +1,4 @@
-// expand.h -- track names cut from player titles, tag expansion and the status-text answer
+// expand.h -- track names cut from player titles and the six tags expanded: text in, text out
 #pragma once
 
 #include "../common/types.h"
@@ -74,18 +74,3 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
 // Whether expanding the text in work would use the track's name at all: the
 // first pass is the track's, so only a tag in the text itself brings it in.
 bool needsTrackName(const char *work);
-
-// Lays out the answer to a status-text event (kind first, no length field) in
-// answer, at most payloadCap bytes: string A as it came, then B expanded.
-// The answer buffer holds payloadCap + 1 bytes, for the zero behind the text.
-// Returns the payload length, or 0 when string A alone leaves no room.
-u32 layoutStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work, char *scratch, const char *track,
-                       const PlayerAnswers *answers);
-// The same in two halves, so that the caller can see the text before it finds
-// the track. The first lays out string A and takes string B into work (as a
-// text of at most kWorkCap - 1 bytes, cut between characters); it returns the
-// offset the expanded text goes to, or 0 when string A alone leaves no room.
-// The second expands work there and returns the payload length.
-u32 startStatusAnswer(const u8 *message, u8 *answer, u32 payloadCap, char *work);
-u32 finishStatusAnswer(u8 *answer, u32 payloadCap, u32 resultAt, char *work, char *scratch, const char *track,
-                       const PlayerAnswers *answers);

@@ -16,7 +16,7 @@ native)
     ;;
 size)
     program=$build/win/bin/nowtune.dll
-    title="nowtune.dll: file size and static data"
+    title="nowtune.dll: file size, sections and static data"
     ;;
 wine)
     program=$build/win/bin/event_bench.exe
@@ -41,15 +41,13 @@ native)
     ;;
 size)
     echo "file: $(stat -c %s "$program") bytes"
-    # Static data is what the writable sections hold: .data and .bss.
+    # Every section with the bytes it uses; static data is what the writable
+    # sections hold: .data and .bss.
     total=0
     while read -r _ name size _; do
-        case $name in
-        .data | .bss) echo "$name: $((0x$size)) bytes"; total=$((total + 0x$size)) ;;
-        # The file holds .text in whole 512-byte blocks; past the last one it grows by another.
-        .text) echo ".text: $((0x$size)) bytes used of $(((0x$size + 511) / 512 * 512))" ;;
-        esac
-    done < <(i686-w64-mingw32-objdump -h "$program")
+        echo "$name: $((0x$size)) bytes"
+        case $name in .data | .bss) total=$((total + 0x$size)) ;; esac
+    done < <(i686-w64-mingw32-objdump -h "$program" | grep -E '^ *[0-9]+ ')
     echo "static data: $total bytes"
     ;;
 wine)

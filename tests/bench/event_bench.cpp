@@ -31,18 +31,14 @@ static LONGLONG now()
 }
 
 // What one event must do at least: both window searches, one title read and
-// five questions to the player, with the module's own flags and bound. The
-// stand-in player is a window of this process, so its title is asked for as
-// the module asks such a window.
+// five questions to the player, with the module's own calls, flags and bound.
 static void bareCalls()
 {
     HWND lightAlloy = FindWindowA(kLightAlloyClass, NULL);
     HWND winamp = FindWindowA(kWinampClass, NULL);
     WCHAR title[kTitleReadSize];
+    u32 sum = (u32)(UINT_PTR)lightAlloy + (u32)InternalGetWindowText(winamp, title, kTitleReadSize);
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(winamp, WM_GETTEXT, kTitleReadSize, (LPARAM)title, kPlayerSendFlags, kPlayerTimeoutMs,
-                        &result);
-    u32 sum = (u32)(UINT_PTR)lightAlloy + (u32)result;
     for (const PlayerQuestion &q : kQuestions) {
         SendMessageTimeoutA(winamp, WM_USER, q.wParam, q.lParam, kPlayerSendFlags, kPlayerTimeoutMs, &result);
         sum += (u32)result;

@@ -1,19 +1,13 @@
 // expand_bench.cpp -- the cost of expanding the six tags, and of a text without any, beside a plain copy of the same size for scale
-#include "host/wire.h"
 #include "track/expand.h"
 
 #include <benchmark/benchmark.h>
 
 #include <string.h>
 #include <string>
-#include <vector>
 
 const char kTrack[] = "Artist - Song";
 const PlayerAnswers kAnswers = {320, 44100, 2, 245, 65000};
-const char kStatusA[] = "away";
-// "Слушаю: ..." in UTF-8, as the host sends it.
-const char kStatusB[] = "\xD0\xA1\xD0\xBB\xD1\x83\xD1\x88\xD0\xB0\xD1\x8E: %track% [%bitrate% kbps, %channels%, "
-                        "%position%/%length%]";
 
 // The longest text expandTags takes: all six tags, filled up to kWorkCap - 1 bytes.
 static std::string fullTemplate()
@@ -31,14 +25,6 @@ static std::string plainTemplate()
     while (text.size() < kWorkCap - 1)
         text += "text between the tags ";
     return text.substr(0, kWorkCap - 1);
-}
-
-static std::vector<u8> statusMessage(const char *stringA, const char *stringB)
-{
-    const u32 lengthA = textLength(stringA), lengthB = textLength(stringB);
-    std::vector<u8> message(kStatusEventFixed + lengthA + lengthB);
-    layoutStatusEvent(message.data(), (u32)message.size(), (const u8 *)stringA, lengthA, (const u8 *)stringB, lengthB);
-    return message;
 }
 
 // expandTags consumes its work text, so each round puts it back first; that
@@ -79,18 +65,5 @@ static void copySameText(benchmark::State &state)
     state.SetBytesProcessed((int64_t)state.iterations() * (kWorkCap - 1));
 }
 BENCHMARK(copySameText);
-
-static void layoutTypicalStatus(benchmark::State &state)
-{
-    const std::vector<u8> message = statusMessage(kStatusA, kStatusB);
-    u8 answer[kOutPayloadCap + 1];
-    char work[kWorkCap], scratch[kWorkCap];
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            layoutStatusAnswer(message.data(), answer, kOutPayloadCap, work, scratch, kTrack, &kAnswers));
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(layoutTypicalStatus);
 
 BENCHMARK_MAIN();

@@ -1,13 +1,9 @@
-// expand_test.cpp -- track names cut from titles, the six tags, and the status-text answer
+// expand_test.cpp -- track names cut from titles and the six tags
 #include "track/expand.h"
-#include "host/wire.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
-
-typedef std::vector<u8> Bytes;
 
 static std::string trackOf(u32 kind, const std::string &title)
 {
@@ -179,80 +175,4 @@ TEST(ExpandTags, Utf8ResultIsCutOnACharacterBoundary)
     const std::string out = expanded("xy%track%", track.c_str(), kSilent, kWorkCap, cutUtf8);
     EXPECT_EQ(out.size(), 510u) << "xy and 254 whole letters";
     EXPECT_EQ((u8)out.back(), 0x96);
-}
-
-// ---- the status-text answer
-
-static Bytes statusMessage(const Bytes &a, const std::string &b)
-{
-    Bytes m(kStatusEventFixed + a.size() + b.size());
-    layoutStatusEvent(m.data(), (u32)m.size(), a.data(), (u32)a.size(), (const u8 *)b.data(), (u32)b.size());
-    return m;
-}
-
-struct StatusAnswer {
-    u32 payload;
-    Bytes bytes;
-};
-
-static StatusAnswer answerTo(const Bytes &message, const char *track, u32 payloadCap = kOutPayloadCap)
-{
-    static u8 answer[kOutPayloadCap + 1 + 16];
-    memset(answer, 0xEE, sizeof(answer));
-    char work[kWorkCap], scratch[kWorkCap];
-    const PlayerAnswers answers = {320, 44100, 2, 600, 65000};
-    const u32 n = layoutStatusAnswer(message.data(), answer, payloadCap, work, scratch, track, &answers);
-    for (u32 i = payloadCap + 1; i < sizeof(answer); i++)
-        EXPECT_EQ(answer[i], 0xEE) << "written past the answer at " << i;
-    return {n, Bytes(answer, answer + n)};
-}
-
-TEST(StatusAnswer, LayoutAByteForByteThenBExpanded)
-{
-    const Bytes a = {'a', 0, 'b', 0xFF};
-    const StatusAnswer got = answerTo(statusMessage(a, "Now: %track% %bitrate%"), "A - B");
-    const std::string text = "Now: A - B 320";
-    Bytes expected = {kKindAnswer, 4, 0, 0, 0, 'a', 0, 'b', 0xFF, (u8)text.size(), 0, 0, 0};
-    expected.insert(expected.end(), text.begin(), text.end());
-    EXPECT_EQ(got.payload, 9 + 4 + text.size());
-    EXPECT_EQ(got.bytes, expected);
-}
-
-TEST(StatusAnswer, EmptyAPutsTheTextAtOffsetNine)
-{
-    const StatusAnswer got = answerTo(statusMessage(Bytes(), "%channels%"), "");
-    EXPECT_EQ(got.bytes, (Bytes{kKindAnswer, 0, 0, 0, 0, 6, 0, 0, 0, 's', 't', 'e', 'r', 'e', 'o'}));
-}
-
-TEST(StatusAnswer, ZeroInsideBEndsTheText)
-{
-    const StatusAnswer got = answerTo(statusMessage(Bytes(), std::string("ab\0%track%", 10)), "X");
-    EXPECT_EQ(got.payload, 9u + 2);
-    EXPECT_EQ(getLe32(got.bytes.data() + 5), 2u);
-}
-
-TEST(StatusAnswer, LongBIsCutTo511BytesOnACharacterBoundary)
-{
-    std::string b;
-    for (int i = 0; i < 300; i++)
-        b += "\xD0\x96";
-    const StatusAnswer got = answerTo(statusMessage(Bytes(), b), "");
-    EXPECT_EQ(getLe32(got.bytes.data() + 5), 510u);
-}
-
-TEST(StatusAnswer, PayloadNeverExceedsItsCapacity)
-{
-    // A leaves room for 100 bytes of text: the expansion is cut there, not beyond.
-    const Bytes a(kOutPayloadCap - 9 - 100, 'a');
-    const StatusAnswer got = answerTo(statusMessage(a, std::string(300, 'b')), "");
-    EXPECT_EQ(got.payload, kOutPayloadCap);
-    EXPECT_EQ(getLe32(got.bytes.data() + 5 + a.size()), 100u);
-}
-
-TEST(StatusAnswer, ANearTheCapacity)
-{
-    const u32 most = kOutPayloadCap - 9;
-    const StatusAnswer fits = answerTo(statusMessage(Bytes(most, 'a'), "%track%"), "X");
-    EXPECT_EQ(fits.payload, kOutPayloadCap) << "A fills the answer; the text is cut to nothing";
-    EXPECT_EQ(answerTo(statusMessage(Bytes(most + 1, 'a'), "x"), "X").payload, 0u) << "no room: no answer";
 }

@@ -1,13 +1,15 @@
-// text_test.cpp -- length, decimal text, search, replace-all and the bounded copies
+// text_test.cpp -- length, decimal text, search and the bounded copies
 #include "text/text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-static i32 find(const std::string &text, const std::string &pattern, u32 start = 0)
+// The offset findText gives, or -1 for no match.
+static int find(const std::string &text, const std::string &pattern)
 {
-    return search(start, (const u8 *)text.data(), (u32)text.size(), (const u8 *)pattern.data(), (u32)pattern.size());
+    const u32 at = findText(text.data(), (u32)text.size(), pattern.data(), (u32)pattern.size());
+    return at == text.size() ? -1 : (int)at;
 }
 
 TEST(TextLength, CountsBytesBeforeTheFirstZero)
@@ -54,96 +56,33 @@ TEST(UnsignedText, MatchesPercentLu)
     }
 }
 
-TEST(Search, Table)
+TEST(FindText, Table)
 {
     const struct {
         const char *text;
         const char *pattern;
-        i32 expected;
+        int expected;
     } cases[] = {
         {"3. A - B - Winamp", " - Winamp", 8},
-        {".x. y", ". ", 2},          // begins with the pattern's first byte
-        {"ab", "abc", kSearchNoMatch}, // text shorter than the pattern
-        {"", "ab", kSearchNoMatch},
+        {".x. y", ". ", 2}, // begins with the pattern's first byte
+        {"ab", "abc", -1},  // text shorter than the pattern
+        {"", "ab", -1},
         {"abc", "abc", 0},
         {"xxabcabc", "abc", 2}, // first of two
-        {"aaaab", "aab", 2},    // repeated bytes in the pattern keep their last shift
+        {"aaaab", "aab", 2},
         {"Winamp - Winamp", " - Winamp", 6},
-        {"abcd", "x", kSearchRefused},
-        {"", "", kSearchRefused},
-        {"%Track%", "%track%", kSearchNoMatch}, // case matters
+        {"abcd", "d", 3}, // one byte
+        {"abcd", "x", -1},
+        {"%Track%", "%track%", -1}, // case matters
     };
     for (const auto &c : cases)
         EXPECT_EQ(find(c.text, c.pattern), c.expected) << "\"" << c.pattern << "\" in \"" << c.text << "\"";
 }
 
-TEST(Search, StartsAtTheGivenOffset)
-{
-    EXPECT_EQ(find("ab ab ab", "ab", 1), 3);
-    EXPECT_EQ(find("ab ab ab", "ab", 6), 6);
-    EXPECT_EQ(find("ab ab ab", "ab", 7), kSearchNoMatch);
-}
-
-TEST(Search, BytesAboveAsciiAreOrdinaryBytes)
+TEST(FindText, BytesAboveAsciiAreOrdinaryBytes)
 {
     EXPECT_EQ(find("\xD1\xEB\xF3\xF8\xE0\xFE: x", "\xF8\xE0"), 3);
     EXPECT_EQ(find(std::string("a\0b\0c", 5), std::string("\0c", 2)), 3);
-}
-
-struct ReplaceCase {
-    const char *source;
-    const char *pattern;
-    const char *replacement;
-    const char *expected;
-};
-
-TEST(ReplaceAll, Table)
-{
-    const ReplaceCase cases[] = {
-        {"%track%%track%", "%track%", "X", "XX"},
-        {"%trac%track%", "%track%", "X", "%tracX"},
-        {"no tags", "%track%", "X", "no tags"},
-        {"", "%track%", "X", ""},
-        {"%tr", "%track%", "X", "%tr"}, // pattern longer than the source
-        {"aaa", "aa", "b", "ba"},       // no overlaps, left to right
-        {"%a%", "%a%", "%a%%a%", "%a%%a%"}, // the replacement is not searched again
-        {"x%bitrate%y", "%bitrate%", "", "xy"},
-        {"abc", "", "Z", "abc"}, // an empty pattern copies
-    };
-    for (const ReplaceCase &c : cases) {
-        char out[64];
-        EXPECT_EQ(replaceAll(c.source, out, sizeof(out), c.pattern, c.replacement, cutBytes), strlen(c.expected));
-        EXPECT_STREQ(out, c.expected) << c.source;
-    }
-}
-
-TEST(ReplaceAll, CutsAtCapacityAndOneShortOfIt)
-{
-    char out[8];
-    // Six bytes and a zero fit into seven; the eighth byte of out is a guard.
-    out[7] = 0x5A;
-    EXPECT_EQ(replaceAll("abXY", out, 7, "XY", "cdef", cutBytes), 6u);
-    EXPECT_STREQ(out, "abcdef");
-    EXPECT_EQ(replaceAll("abXYg", out, 7, "XY", "cdef", cutBytes), 6u);
-    EXPECT_STREQ(out, "abcdef");
-    EXPECT_EQ(replaceAll("abXY", out, 6, "XY", "cdef", cutBytes), 5u);
-    EXPECT_STREQ(out, "abcde");
-    EXPECT_EQ(out[7], 0x5A);
-    EXPECT_EQ(replaceAll("abc", out, 1, "XY", "cdef", cutBytes), 0u);
-    EXPECT_STREQ(out, "");
-}
-
-TEST(ReplaceAll, Utf8CutNeverSplitsACharacter)
-{
-    // "Ж" is two bytes, "€" three.
-    char out[8];
-    EXPECT_EQ(replaceAll("a%t%", out, 5, "%t%", "\xD0\x96\xD0\x96", cutUtf8), 3u);
-    EXPECT_STREQ(out, "a\xD0\x96");
-    EXPECT_EQ(replaceAll("ab%t%", out, 5, "%t%", "\xE2\x82\xAC", cutUtf8), 2u);
-    EXPECT_STREQ(out, "ab");
-    EXPECT_EQ(replaceAll("ab%t%", out, 6, "%t%", "\xE2\x82\xAC", cutUtf8), 5u);
-    // The same text cut by bytes keeps the broken piece.
-    EXPECT_EQ(replaceAll("ab%t%", out, 5, "%t%", "\xE2\x82\xAC", cutBytes), 4u);
 }
 
 TEST(Utf8Boundary, DropsOnlyAnIncompleteLastCharacter)

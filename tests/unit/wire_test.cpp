@@ -1,28 +1,20 @@
-// wire_test.cpp -- frames, request layouts and event reading, byte for byte
+// wire_test.cpp -- frames, request layouts, event reading and the status answer's layout, byte for byte
 #include "host/wire.h"
+#include "tools/standin/events.h"
 
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <string>
-#include <vector>
-
-typedef std::vector<u8> Bytes;
 
 static Bytes block(const u8 *data, u32 n)
 {
     return Bytes(data, data + n);
 }
 
-static void addLe32(Bytes &bytes, u32 value)
-{
-    for (int i = 0; i < 4; i++)
-        bytes.push_back((u8)(value >> (8 * i)));
-}
-
 static void addCounted(Bytes &bytes, const std::string &text)
 {
-    addLe32(bytes, (u32)text.size());
-    bytes.insert(bytes.end(), text.begin(), text.end());
+    addCounted(bytes, textBytes(text));
 }
 
 TEST(LittleEndian, FieldsAreWrittenLowByteFirst)
@@ -161,35 +153,67 @@ TEST(LoadEvent, ReadsHostFunAndSkipsTheFirstString)
     EXPECT_EQ(std::string((const char *)folder, n), "C:\\Users\\me\\");
 }
 
-TEST(SettingsPath, FolderThenNameWithNoSeparatorBetween)
+// ---- the status-text answer: string A as it came, then the text that takes B's place
+
+struct StatusAnswer {
+    u32 payload;        // 0: no answer
+    std::string stringB; // as handed out
+    Bytes bytes;
+};
+
+// Starts the answer to message, puts text where B's place is (cut to the room
+// given) and finishes it; the bytes behind the room must stay as they were.
+static StatusAnswer answerWith(const Bytes &message, const std::string &text, u32 payloadCap = kOutPayloadCap)
 {
-    char path[kSettingsPathCap];
-    const struct {
-        std::string folder;
-        const char *expected;
-    } cases[] = {
-        {"C:\\data\\", "C:\\data\\nowtune.dat"},
-        {"", "nowtune.dat"},
-        {"C:\\data", "C:\\datanowtune.dat"},
-        {std::string("C:\\x\\\0junk", 10), "C:\\x\\nowtune.dat"}, // the host's folder ends at a zero
-    };
-    for (const auto &c : cases) {
-        EXPECT_TRUE(buildSettingsPath(path, (const u8 *)c.folder.data(), (u32)c.folder.size()));
-        EXPECT_STREQ(path, c.expected);
-    }
+    static u8 answer[kOutPayloadCap + 1 + 16];
+    memset(answer, 0xEE, sizeof(answer));
+    CountedBytes stringB = {};
+    const u32 textAt = startStatusAnswer(message.data(), answer, payloadCap, &stringB);
+    if (!textAt) return {0, "", Bytes()};
+    const u32 room = statusTextRoom(payloadCap, textAt);
+    EXPECT_EQ(textAt + room, payloadCap + 1) << "the room ends where the answer's buffer does";
+    const u32 n = text.size() < room - 1 ? (u32)text.size() : room - 1;
+    memcpy(answer + textAt, text.data(), n);
+    answer[textAt + n] = 0;
+    const u32 payload = finishStatusAnswer(answer, textAt, n);
+    for (u32 i = payloadCap + 1; i < sizeof(answer); i++)
+        EXPECT_EQ(answer[i], 0xEE) << "written past the answer at " << i;
+    return {payload, std::string((const char *)stringB.bytes, stringB.length), Bytes(answer, answer + payload)};
 }
 
-TEST(SettingsPath, LongestFolderFitsOneMoreIsRefused)
+TEST(StatusAnswer, AByteForByteThenTheText)
 {
-    char path[kSettingsPathCap + 8];
-    memset(path, 0x7F, sizeof(path));
-    const std::string fits(kSettingsPathCap - 1 - 11, 'd');
-    ASSERT_TRUE(buildSettingsPath(path, (const u8 *)fits.data(), (u32)fits.size()));
-    EXPECT_EQ(strlen(path), kSettingsPathCap - 1);
-    const std::string tooLong = fits + "d";
-    EXPECT_FALSE(buildSettingsPath(path, (const u8 *)tooLong.data(), (u32)tooLong.size()));
-    EXPECT_STREQ(path, "") << "a refused folder leaves no path that could name another file";
-    EXPECT_FALSE(buildSettingsPath(path, (const u8 *)tooLong.data(), 0xFFFFFFFF));
-    for (u32 i = kSettingsPathCap; i < sizeof(path); i++)
-        EXPECT_EQ(path[i], 0x7F);
+    const Bytes a = {'a', 0, 'b', 0xFF};
+    const StatusAnswer got = answerWith(statusEvent(a, textBytes("Now: %track%")), "Now: A - B");
+    EXPECT_EQ(got.stringB, "Now: %track%");
+    const std::string text = "Now: A - B";
+    Bytes expected = {kKindAnswer, 4, 0, 0, 0, 'a', 0, 'b', 0xFF, (u8)text.size(), 0, 0, 0};
+    expected.insert(expected.end(), text.begin(), text.end());
+    EXPECT_EQ(got.payload, 9 + 4 + text.size());
+    EXPECT_EQ(got.bytes, expected);
+}
+
+TEST(StatusAnswer, EmptyAPutsTheTextAtOffsetNine)
+{
+    const StatusAnswer got = answerWith(statusEvent(Bytes(), textBytes(std::string("ab\0c", 4))), "stereo");
+    EXPECT_EQ(got.stringB, std::string("ab\0c", 4)) << "B is handed out whole, zeros and all";
+    EXPECT_EQ(got.bytes, (Bytes{kKindAnswer, 0, 0, 0, 0, 6, 0, 0, 0, 's', 't', 'e', 'r', 'e', 'o'}));
+}
+
+TEST(StatusAnswer, PayloadNeverExceedsItsCapacity)
+{
+    // A leaves room for 100 bytes of text: the text is cut there, not beyond.
+    const Bytes a(kOutPayloadCap - 9 - 100, 'a');
+    const StatusAnswer got = answerWith(statusEvent(a, textBytes("b")), std::string(300, 'b'));
+    EXPECT_EQ(got.payload, kOutPayloadCap);
+    EXPECT_EQ(getLe32(got.bytes.data() + 5 + a.size()), 100u);
+}
+
+TEST(StatusAnswer, ANearTheCapacity)
+{
+    const u32 most = kOutPayloadCap - 9;
+    const StatusAnswer fits = answerWith(statusEvent(Bytes(most, 'a'), textBytes("%track%")), "X");
+    EXPECT_EQ(fits.payload, kOutPayloadCap) << "A fills the answer; the text is cut to nothing";
+    EXPECT_EQ(answerWith(statusEvent(Bytes(most + 1, 'a'), textBytes("x")), "X").payload, 0u) << "no room: no answer";
+    EXPECT_EQ(answerWith(statusEvent(Bytes(), textBytes("x")), "X", 8).payload, 0u) << "no room for A's length";
 }

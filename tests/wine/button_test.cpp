@@ -86,6 +86,7 @@ static void testPressAppends()
     const u8 *result = pressButton(press);
     ok(g_requests.size() == 1, "mode 1: %zu requests", g_requests.size());
     if (g_requests.size() == 1) sameFrame(g_requests[0], appendFrame("line one\r\n\xD1\xEF\xEB\xE8\xED"), "append");
+    ok(g_titleRequests == 0, "the player of this process was sent WM_GETTEXT %zu times", g_titleRequests);
     ok(result == hostAnswerFor(5, 112), "press returned %p, not the answer to append", result);
 }
 
@@ -173,7 +174,27 @@ static void testSaving()
         ok(!fileExists(folder + "nowtune.tmp"), "%s: the temporary file was left behind", holder.what);
     }
 
-    // A stale read-only temporary file from an earlier crash: the save writes in place.
+    // The holder also maps the file. The replace is refused and the record goes in
+    // place, but a mapped file cannot be cut shorter (ERROR_USER_MAPPED_FILE): the
+    // write fails partway, and the old bytes, length included, come back.
+    Bytes longer = old;
+    longer.resize(300, 'o');
+    loadWith(fresh, "t_save");
+    writeBytes(folder + "nowtune.dat", longer);
+    HANDLE held = CreateFileA((folder + "nowtune.dat").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    HANDLE mapping = CreateFileMappingA(held, NULL, PAGE_READONLY, 0, 0, NULL);
+    void *view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : NULL;
+    ok(view != NULL, "could not map the settings file");
+    confirmSettings();
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    CloseHandle(held);
+    ok(readBytes(folder + "nowtune.dat") == longer, "a save that failed partway left [%s]",
+       hexBytes(readBytes(folder + "nowtune.dat")).c_str());
+    ok(!fileExists(folder + "nowtune.tmp"), "a save that failed partway left the temporary file behind");
+
+    // A stale read-only temporary file from an earlier crash does not stop the save.
     loadWith(fresh, "t_save");
     writeBytes(folder + "nowtune.dat", old);
     writeBytes(folder + "nowtune.tmp", Bytes(7, 't'));

@@ -621,6 +621,18 @@ static void testModeTemplateAndHost()
         return true;
     }});
     expectSaved(path, 1, 0, longText.substr(0, 254), "300 characters, cut to 254, saved by Enter on the box");
+    // The record keeps 254 characters, so the edit takes no more from the user.
+    const std::string typedLong(255, 'y');
+    runDialog({[&](HWND dialog) {
+        SetDlgItemTextA(dialog, kIdMessage, "");
+        SendDlgItemMessageA(dialog, kIdMessage, EM_REPLACESEL, TRUE, (LPARAM)typedLong.c_str());
+        ok(itemText(dialog, kIdMessage) == typedLong.substr(0, 254), "the edit took %zu of 255 pasted characters",
+           itemText(dialog, kIdMessage).size());
+        SendDlgItemMessageA(dialog, kIdMessage, WM_CHAR, 'z', 0);
+        ok(itemText(dialog, kIdMessage) == typedLong.substr(0, 254), "the edit took a typed 255th character");
+        return confirm(dialog);
+    }});
+    expectSaved(path, 1, 0, typedLong.substr(0, 254), "255 characters pasted, 254 taken");
     // A mode other than 0 and 1 from elsewhere counts as appending and is saved as 1.
     path = session(settingsFile(0, 7, kExpectedDefaultMessage), {confirm});
     expectSaved(path, 0, 1, kExpectedDefaultMessage, "mode 7 and OK");

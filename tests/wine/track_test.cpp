@@ -77,6 +77,18 @@ static void testWinamp()
     ok(got == "|192|48000|mono|0:00|0:00", "stopped Winamp: \"%s\"", got.c_str());
 }
 
+// The title of a player window of this process is read without sending the window
+// anything: an answer that came after a wait had given up would write into the module.
+static void testTitleReadSendsNothing()
+{
+    start();
+    HWND winamp = createPlayer(kWinamp, "7. Own - Window - Winamp");
+    const std::string got = statusOf("%track% %bitrate%");
+    ok(got == "Own - Window 320", "a player of this process: \"%s\"", got.c_str());
+    ok(g_titleRequests == 0, "the player of this process was sent WM_GETTEXT %zu times", g_titleRequests);
+    checkQuestions(winamp, "a player of this process");
+}
+
 static void testLightAlloyWins()
 {
     start();
@@ -162,8 +174,9 @@ static void testStalledPlayerInThisProcess()
     const std::string got = statusOf(kAllTags);
     const DWORD waited = GetTickCount() - before;
     printf("stalled player in this process: the event took %lu ms\n", waited);
-    ok(got == "|0|0|0ch|0:00|0:00", "stalled player: \"%s\"", got.c_str());
-    // A read without a bound would have waited out the whole stall.
+    // The title is read without the window's help; the first question goes unanswered.
+    ok(got == "Busy - Song|0|0|0ch|0:00|0:00", "stalled player: \"%s\"", got.c_str());
+    // A question without a bound would have waited out the whole stall.
     ok(waited < kStallMs - 500, "a stalled window of this process held the host for %lu ms", waited);
     PostThreadMessageA(threadId, WM_QUIT, 0, 0);
     WaitForSingleObject(thread, INFINITE);
@@ -175,6 +188,7 @@ int main()
 {
     testNoPlayer();
     testWinamp();
+    testTitleReadSendsNothing();
     testLightAlloyWins();
     testNamesOutsideTheAnsiCodePage();
     testLongTexts();

@@ -1,6 +1,6 @@
 // host.cpp -- the stand-in host: loads nowtune.dll, delivers events and answers its requests
 #include "standin.h"
-#include "host/wire.h"
+#include "common/le.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -72,33 +72,6 @@ int lastStackDelta()
     return g_stackDelta;
 }
 
-void addLe32(Bytes &bytes, u32 value)
-{
-    for (int i = 0; i < 4; i++)
-        bytes.push_back((u8)(value >> (8 * i)));
-}
-
-void addCounted(Bytes &bytes, const Bytes &text)
-{
-    addLe32(bytes, (u32)text.size());
-    bytes.insert(bytes.end(), text.begin(), text.end());
-}
-
-Bytes textBytes(const std::string &text)
-{
-    return Bytes(text.begin(), text.end());
-}
-
-Bytes eventMessage(u8 kind, u8 code, const Bytes &body)
-{
-    Bytes message;
-    addLe32(message, (u32)(2 + body.size()));
-    message.push_back(kind);
-    message.push_back(code);
-    message.insert(message.end(), body.begin(), body.end());
-    return message;
-}
-
 Bytes loadEvent(const std::string &folder, const std::string &skipped, u32 hostFunAddress)
 {
     Bytes body;
@@ -106,15 +79,7 @@ Bytes loadEvent(const std::string &folder, const std::string &skipped, u32 hostF
     addLe32(body, 0x1070); // not read by the plug-in
     addCounted(body, textBytes(skipped));
     addCounted(body, textBytes(folder));
-    return eventMessage(3, 1, body);
-}
-
-Bytes statusEvent(const Bytes &stringA, const Bytes &stringB)
-{
-    Bytes message(kStatusEventFixed + stringA.size() + stringB.size());
-    layoutStatusEvent(message.data(), (u32)message.size(), stringA.data(), (u32)stringA.size(), stringB.data(),
-                      (u32)stringB.size());
-    return message;
+    return eventMessage(kEventKind, 1, body);
 }
 
 u32 le32At(const Bytes &bytes, size_t at)

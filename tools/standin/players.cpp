@@ -5,12 +5,14 @@ const LPARAM kIpcGetInfo = 126;
 const LPARAM kIpcGetOutputTime = 105;
 
 std::vector<PlayerQuery> g_playerQueries;
+size_t g_titleRequests;
 
 static std::vector<HWND> g_players;
 static std::vector<PlayerFigures> g_figures; // indexed by each window's user data
 
 static LRESULT CALLBACK playerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_GETTEXT) g_titleRequests++;
     if (message != WM_USER) return DefWindowProcW(window, message, wParam, lParam);
     g_playerQueries.push_back({window, wParam, lParam});
     const PlayerFigures &f = g_figures[GetWindowLongPtrW(window, GWLP_USERDATA)];
@@ -62,6 +64,7 @@ void destroyPlayers()
     g_players.clear();
     g_figures.clear();
     g_playerQueries.clear();
+    g_titleRequests = 0;
 }
 
 // The hung player lives in a process of its own: within one process, reading

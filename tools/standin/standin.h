@@ -2,12 +2,8 @@
 #pragma once
 
 #include <windows.h>
-#include <string>
-#include <vector>
 
-#include "common/types.h"
-
-typedef std::vector<u8> Bytes;
+#include "events.h"
 
 // ---- The host side: loading the module and delivering events.
 
@@ -22,13 +18,8 @@ const u8 *callPlugin(const Bytes &message);
 const u8 *pressButton(u32 buttonFunction);
 int lastStackDelta(); // bytes the last call left on (positive) or took off the stack
 
-// Builders for the host's events, in the layouts the module reads.
-Bytes eventMessage(u8 kind, u8 code, const Bytes &body = Bytes());
+// The load event, in the layout the module reads; the others are in events.h.
 Bytes loadEvent(const std::string &folder, const std::string &skipped = "Palaver", u32 hostFunAddress = 0);
-Bytes statusEvent(const Bytes &stringA, const Bytes &stringB);
-Bytes textBytes(const std::string &text);
-void addLe32(Bytes &bytes, u32 value);
-void addCounted(Bytes &bytes, const Bytes &text);
 
 u32 le32At(const Bytes &bytes, size_t at);
 // A settings file as the module writes it: version, flag, mode, template, zeros to 259 bytes.
@@ -79,6 +70,8 @@ HWND createPlayerW(const char *className, const wchar_t *title, const PlayerFigu
 void destroyPlayers();
 // Queries the players received, in order.
 extern std::vector<PlayerQuery> g_playerQueries;
+// WM_GETTEXT messages the players received.
+extern size_t g_titleRequests;
 
 // A player window owned by a thread that never reads its messages: a hung player.
 HWND startHungPlayer(const char *className, const char *title);
