@@ -70,7 +70,7 @@ need() {
     }
 }
 
-setup_windows_build() { need cmake make g++ g++-mingw-w64-i686; }
+setup_windows_build() { need cmake make g++-mingw-w64-i686; }
 setup_native() { need cmake make g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev; }
 
 # ---------------------------------------------------------------- where Wine runs
@@ -153,7 +153,7 @@ setup_wine() {
 
 # Runs a command that needs Wine: here, or in the guest.
 on_wine() {
-    if [ "$wine_place" = guest ]; then "$here/tools/vm.sh" run "$@"; else "$@"; fi
+    if [ "$wine_place" = guest ]; then "$here/tools/wine/vm.sh" run "$@"; else "$@"; fi
 }
 
 # ---------------------------------------------------------------- builds
@@ -176,7 +176,7 @@ demo)
     setup_wine
     build_windows
     echo
-    on_wine "$here/tools/wine.sh" once "$build/win/bin/demohost.exe"
+    on_wine "$here/tools/wine/wine.sh" once "$build/win/bin/demohost.exe"
     ;;
 test)
     choose_wine_place
@@ -221,12 +221,12 @@ screenshot)
     # The guest brings its own X server and fonts.
     [ "$wine_place" = guest ] || need xvfb xauth imagemagick fonts-wine
     build_windows
-    on_wine "$here/tools/screenshot.sh" "$build"
+    on_wine "$here/tools/screenshot/screenshot.sh" "$build"
     ;;
 release)
     setup_windows_build
     need zip
     build_windows
-    "$here/tools/release.sh" "$build"
+    "$here/tools/release/release.sh" "$build"
     ;;
 esac

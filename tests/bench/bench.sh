@@ -51,6 +51,6 @@ size)
     echo "static data: $total bytes"
     ;;
 wine)
-    exec "$here/tools/wine.sh" once "$program"
+    exec "$here/tools/wine/wine.sh" once "$program"
     ;;
 esac

@@ -3,11 +3,11 @@
 #   vm.sh run CMD [ARGS]  boot the guest, run CMD there, print its output, exit with its status
 # CMD runs in the current folder when that lies in the project, else in the project
 # folder, which the guest shares at the same path, so the built programs run in
-# place. The guest is built once (tools/vm-guest.sh) and kept in NOWTUNE_VM_CACHE
+# place. The guest is built once (tools/wine/vm-guest.sh) and kept in NOWTUNE_VM_CACHE
 # (default /var/cache/nowtune-vm) with a Wine prefix made on it once; every boot
 # starts from that image unchanged.
 set -u
-here=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")/../.." && pwd)
 cache=${NOWTUNE_VM_CACHE:-/var/cache/nowtune-vm}
 # Measured on 2 cores: the guest reaches its job about 10 s after qemu starts
 # under software emulation (2 s with KVM); the longest job, making the prefix,
@@ -51,14 +51,14 @@ remove_tree() {
 }
 
 # A guest is known by its recipe: built again whenever vm-guest.sh changes.
-recipe=$(sha256sum "$here/tools/vm-guest.sh" | cut -c1-16)
+recipe=$(sha256sum "$here/tools/wine/vm-guest.sh" | cut -c1-16)
 guest=$cache/guest-$recipe
 # Wine's prefix goes on the guest's own disk: on the share Wine runs several times
 # slower. Making it takes most of a short command's time, so it is made once, on the
 # image itself, and every later boot starts with it. It is made again when wine.sh,
 # which makes it, changes.
 prefix=/root/wineprefix
-prefix_stamp=$guest/prefix-$(sha256sum "$here/tools/wine.sh" | cut -c1-16)
+prefix_stamp=$guest/prefix-$(sha256sum "$here/tools/wine/wine.sh" | cut -c1-16)
 
 # Guests of other recipes go, unless a boot is using one now.
 remove_old_guests() {
@@ -80,7 +80,7 @@ build_guest() {
     fi
     echo "vm.sh: building the guest in $guest (a few minutes, once)"
     local started=$SECONDS
-    mkdir -p "$guest" && echo "a Wine guest built by $here/tools/vm.sh" >"$guest/$guest_mark" ||
+    mkdir -p "$guest" && echo "a Wine guest built by $here/tools/wine/vm.sh" >"$guest/$guest_mark" ||
         die "cannot write to $cache"
     # Its own mount and process namespaces: the bind mounts of the build and
     # whatever a package starts go away with it, however it ends. Inside a
@@ -88,7 +88,7 @@ build_guest() {
     # and keep the propagation the chroot's maker gave them.
     local propagation=private
     mountpoint -q / || propagation=unchanged
-    unshare --mount --propagation $propagation --pid --fork --kill-child -- "$here/tools/vm-guest.sh" "$guest" ||
+    unshare --mount --propagation $propagation --pid --fork --kill-child -- "$here/tools/wine/vm-guest.sh" "$guest" ||
         die "building the guest failed"
     touch "$guest/ready"
     echo "vm.sh: guest built in $((SECONDS - started)) s"
@@ -170,7 +170,7 @@ make_prefix() {
     rm -f "$guest/guest.img.new"
     cp --sparse=always "$guest/guest.img" "$guest/guest.img.new" || die "cannot copy the guest's image"
     run=$(new_run) || die "cannot make a folder in $here/build/vm"
-    write_job "$run" "$here" sh -c "unset NOWTUNE_GRAPHICS NOWTUNE_LOCALE; tools/wine.sh start && tools/wine.sh stop && sync && mount -o remount,ro /"
+    write_job "$run" "$here" sh -c "unset NOWTUNE_GRAPHICS NOWTUNE_LOCALE; tools/wine/wine.sh start && tools/wine/wine.sh stop && sync && mount -o remount,ro /"
     if ! boot "$run" "file=$(qemu_value "$guest/guest.img.new"),cache=unsafe" >"$run/output"; then
         tail -20 "$run/output" >&2
         rm -f "$guest/guest.img.new"

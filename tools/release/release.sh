@@ -2,7 +2,7 @@
 # release.sh -- packs the user's download: nowtune.dll and its README in BUILD/release/nowtune-<version>.zip
 #   release.sh BUILD    BUILD/win/bin holds the cross-built nowtune.dll (run.sh builds it first)
 set -eu
-here=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:?usage: release.sh BUILD}" && pwd)
 dll=$build/win/bin/nowtune.dll
 readme=$here/docs/USER-README.txt

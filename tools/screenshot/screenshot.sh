@@ -3,7 +3,7 @@
 #   screenshot.sh BUILD    BUILD/win/bin holds nowtune.dll and shot.exe (run.sh builds them first)
 # Writes docs/settings.png and docs/about.png, each cropped to its window.
 set -eu
-here=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:?usage: screenshot.sh BUILD}" && pwd)
 
 # Everything below needs a display: start again inside a private X server.
@@ -14,7 +14,7 @@ fi
 bin=$build/win/bin
 docs=$here/docs
 markers=$bin/shot
-wine=$here/tools/wine.sh
+wine=$here/tools/wine/wine.sh
 # A prefix of its own: the tests' prefix draws with the null driver, which shows nothing.
 export NOWTUNE_WINEPREFIX=${NOWTUNE_WINEPREFIX:-$build/wineprefix}-x11 NOWTUNE_GRAPHICS=x11
 

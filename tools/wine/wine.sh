@@ -7,7 +7,7 @@
 #   wine.sh once PROG [ARGS] start, run PROG, stop: for a single program
 # NOWTUNE_WINEPREFIX, NOWTUNE_LOCALE and NOWTUNE_GRAPHICS (null, or x11 with a display) change those three.
 set -u
-here=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")/../.." && pwd)
 export WINEPREFIX=${NOWTUNE_WINEPREFIX:-$here/build/wineprefix}
 export WINEDEBUG=-all
 export LC_ALL=${NOWTUNE_LOCALE:-ru_RU.UTF-8}
