@@ -17,6 +17,11 @@ inline void putLe32(u8 *at, u32 value)
     at[3] = (u8)(value >> 24);
 }
 
+inline u16 getLe16(const u8 *at)
+{
+    return (u16)(at[0] | at[1] << 8);
+}
+
 inline u32 getLe32(const u8 *at)
 {
     return (u32)at[0] | (u32)at[1] << 8 | (u32)at[2] << 16 | (u32)at[3] << 24;

@@ -1,4 +1,4 @@
-// expand.cpp -- cutting track names out of titles and expanding the six tags
+// expand.cpp -- the six tags expanded from a track's name and figures
 #include "expand.h"
 
 // The channel words name counts from kFirstNamedChannels up; other counts are
@@ -7,27 +7,6 @@ const u32 kFirstNamedChannels = 1;
 constexpr const char *kChannelWords[] = {"mono", "stereo"};
 constexpr char kChannelsSuffix[] = "ch";
 const u32 kSecondsPerMinute = 60;
-const u32 kMillisecondsPerSecond = 1000;
-const u32 kNoAnswer = 0xFFFFFFFF; // Winamp's -1
-
-u32 trackFromTitle(u32 kind, const char *title, char *track, u32 trackCap, TextCut cut)
-{
-    const u32 titleLength = textLength(title);
-    // An unexpected title leaves both at 0: an empty name.
-    u32 from = 0, end = 0;
-    if (kind == kPlayerWinamp) {
-        const u32 titleEnd = findText(title, titleLength, kWinampTitleEnd, sizeof(kWinampTitleEnd) - 1);
-        const u32 number = findText(title, titleEnd, kPlaylistNumberEnd, sizeof(kPlaylistNumberEnd) - 1);
-        if (titleEnd < titleLength && number < titleEnd) {
-            from = number + sizeof(kPlaylistNumberEnd) - 1;
-            end = titleEnd;
-        }
-    } else if (kind == kPlayerLightAlloy) {
-        const u32 titleEnd = findText(title, titleLength, kLightAlloyTitleEnd, sizeof(kLightAlloyTitleEnd) - 1);
-        if (titleEnd < titleLength) end = titleEnd;
-    }
-    return copyBytes(track, trackCap, title + from, end - from, cut);
-}
 
 // value in decimal, then tail.
 static u32 numberWithTail(u32 value, const char *tail, char *out, u32 outCap)
@@ -54,7 +33,7 @@ u32 minutesText(u32 seconds, char *out, u32 outCap)
 
 static u32 seconds(u32 answer, u32 divisor)
 {
-    return answer == kNoAnswer ? 0 : answer / divisor;
+    return answer == kNoFigure ? 0 : answer / divisor;
 }
 
 // A text and its length.

@@ -1,31 +1,15 @@
-// expand.h -- track names cut from player titles and the six tags expanded: text in, text out
+// expand.h -- the six tags expanded from a track's name and figures: text in, text out
 #pragma once
 
 #include "../common/types.h"
 #include "../text/text.h"
 
-const u32 kPlayerNone = 0;
-const u32 kPlayerWinamp = 1;
-const u32 kPlayerLightAlloy = 2;
-
-const char kWinampClass[] = "Winamp v1.x";
-const char kLightAlloyClass[] = "LightAlloyFront";
-const char kWinampTitleEnd[] = " - Winamp";
-const char kPlaylistNumberEnd[] = ". ";
-const char kLightAlloyTitleEnd[] = " - Light Alloy";
-
 const u32 kTrackCap = 512;
 const u32 kWorkCap = 512;
 const u32 kNumberCap = 16;
-
-// Winamp's window-message interface: WM_USER with the request in lParam.
-const u32 kIpcGetInfo = 126;
-const u32 kIpcGetOutputTime = 105;
-const u32 kInfoSampleRate = 0;
-const u32 kInfoBitRate = 1;
-const u32 kInfoChannels = 2;
-const u32 kOutputPosition = 0;
-const u32 kOutputLength = 1;
+const u32 kMillisecondsPerSecond = 1000;
+// A length or position of -1: the player has none now. It counts as 0.
+const u32 kNoFigure = 0xFFFFFFFF;
 
 // Every tag opens with kTagMark.
 constexpr char kTagMark = '%';
@@ -36,7 +20,7 @@ constexpr char kTagChannels[] = "%channels%";
 constexpr char kTagLength[] = "%length%";
 constexpr char kTagPosition[] = "%position%";
 
-// The five figures a player answered, in the order they are asked.
+// A player's five figures, in the order of Winamp's questions; what a player gives no way to read is 0.
 struct PlayerAnswers {
     u32 bitRate;
     u32 sampleRate;
@@ -44,24 +28,6 @@ struct PlayerAnswers {
     u32 length;   // seconds
     u32 position; // milliseconds
 };
-
-struct PlayerQuestion {
-    u32 wParam;
-    u32 lParam;
-};
-const u32 kQuestionCount = 5;
-// The questions of one event, in the order they are asked: the order of PlayerAnswers.
-const PlayerQuestion kQuestions[kQuestionCount] = {
-    {kInfoBitRate, kIpcGetInfo},
-    {kInfoSampleRate, kIpcGetInfo},
-    {kInfoChannels, kIpcGetInfo},
-    {kOutputLength, kIpcGetOutputTime},
-    {kOutputPosition, kIpcGetOutputTime},
-};
-
-// Cuts the track name of a player of the given kind out of its window title
-// into track (trackCap bytes); an unexpected title gives an empty name.
-u32 trackFromTitle(u32 kind, const char *title, char *track, u32 trackCap, TextCut cut);
 
 u32 channelsText(u32 channels, char *out, u32 outCap);
 u32 minutesText(u32 seconds, char *out, u32 outCap);

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include "expand.h"
+#include "players.h"
 
 // The title is read into this many characters, its zero included.
 const int kTitleReadSize = 255;
@@ -22,8 +23,10 @@ extern char g_trackName[kTrackCap];
 extern char g_work[kWorkCap];
 extern char g_scratch[kWorkCap];
 
-// Finds the player window and, when the name is wanted, cuts the track's name
-// out of its title into g_trackName; otherwise the name is left empty.
+// Finds the player window and, when the name is wanted and the player is not
+// stopped, puts the track's name into g_trackName; otherwise the name is left
+// empty. A player whose interface tells whether it plays is asked here.
 void detectTrack(TrackForm form, bool wantName);
-// Asks the player window of the last detection its five figures, in order.
+// The figures of the player of the last detection, from its own interface;
+// each request is bounded, and once one goes unanswered no more are sent.
 void askPlayer(PlayerAnswers *answers);

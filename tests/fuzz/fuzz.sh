@@ -14,7 +14,7 @@ build=$(cd "$1" && pwd) || exit 2
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_search fuzz_expand fuzz_settings fuzz_tags)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_search fuzz_expand fuzz_settings fuzz_tags fuzz_aimp)
 # Long enough for string B and string A beyond every capacity.
 max_len=2048
 work=$build/tests/fuzz/work

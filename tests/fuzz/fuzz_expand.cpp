@@ -2,6 +2,7 @@
 #include "host/wire.h"
 #include "tools/standin/events.h"
 #include "track/expand.h"
+#include "track/players.h"
 #include "expand_ref.h"
 
 // Input, read front to back (missing bytes read as zero):
@@ -10,7 +11,7 @@
 //   offset (1), title piece (2 + bytes), template piece (2 + bytes), and the
 //   rest for string A.
 const u8 kFlagStatus = 1;     // the status answer's layout instead of expandTags
-const u8 kKindShift = 1;      // bits 1-2: player kind, 3 an unknown one
+const u8 kKindShift = 1;      // bits 1-2: no player, Winamp, Light Alloy, or another by the title's length
 const u8 kKindMask = 3;
 const u8 kFlagUtf8Cut = 8;    // track and expandTags cut by UTF-8
 const u8 kFlagNearCap = 16;   // string A sized around what the payload cap allows
@@ -57,35 +58,43 @@ static std::string repeatTo(const std::string &piece, size_t length)
 
 // ---- Reference behaviour, written plainly with std::string.
 
-static std::string trackRef(u32 kind, const std::string &title)
+static std::string trackRef(const Player *player, const std::string &title)
 {
     const std::string t = cString(title);
-    if (kind == kPlayerWinamp) {
-        const size_t end = t.find(kWinampTitleEnd);
+    if (!player) return "";
+    const size_t end = player->ending ? t.find(player->ending) : t.size();
+    switch (player->rule) {
+    case titleWinamp: {
         if (end == std::string::npos) return "";
         const size_t number = t.substr(0, end).find(kPlaylistNumberEnd);
         if (number == std::string::npos) return "";
         const size_t from = number + strlen(kPlaylistNumberEnd);
         return t.substr(from, end - from);
     }
-    if (kind == kPlayerLightAlloy) {
-        const size_t end = t.find(kLightAlloyTitleEnd);
+    case titleToEnding:
         return end == std::string::npos ? "" : t.substr(0, end);
+    case titleWhole:
+        for (const char *idle : player->idleTitles)
+            if (idle && t == idle) return "";
+        return t;
+    case titleNone:
+        return t;
     }
     return "";
 }
 
 // ---- Checks.
 
-static std::string checkTrack(u32 kind, const std::string &title, u32 trackCap, TextCut cut, Guarded &track)
+static std::string checkTrack(const Player *player, const std::string &title, u32 trackCap, TextCut cut,
+                              Guarded &track)
 {
-    const u32 n = trackFromTitle(kind, title.c_str(), track.text(), trackCap, cut);
+    const u32 n = trackFromTitle(player, title.c_str(), track.text(), trackCap, cut);
     check(track.guardsIntact());
     if (trackCap == 0) {
         check(n == 0);
         return "";
     }
-    const std::string expected = fitRef(trackRef(kind, title), trackCap, cut);
+    const std::string expected = fitRef(trackRef(player, title), trackCap, cut);
     check(n == expected.size());
     check(memcmp(track.text(), expected.data(), n) == 0);
     check(track.text()[n] == 0);
@@ -172,14 +181,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string pieceA = in.bytes(in.left);
 
     const u32 kind = (flags >> kKindShift) & kKindMask;
+    const Player *const choices[] = {nullptr, &kPlayers[kWinampRow], &kPlayers[kLightAlloyRow],
+                                     &kPlayers[kWinampRow + 1 + titleLength % (kPlayerCount - kWinampRow - 1)]};
+    const Player *player = choices[kind];
     const TextCut cut = (flags & kFlagUtf8Cut) ? cutUtf8 : cutBytes;
-    if (flags & kFlagDecorate) {
-        if (kind == kPlayerWinamp) title = "12. " + title + kWinampTitleEnd;
-        if (kind == kPlayerLightAlloy) title = title + kLightAlloyTitleEnd;
+    // The player's own frame around the title, or a title that means nothing plays.
+    if (player && (flags & kFlagDecorate)) {
+        if (player->rule == titleWinamp) title = "12. " + title + player->ending;
+        if (player->rule == titleToEnding) title = title + player->ending;
+        if (player->rule == titleWhole) title = player->idleTitles[titleLength % kIdleTitlesPerPlayer];
     }
 
     Guarded trackBuffer(trackCap);
-    const std::string track = checkTrack(kind, title, trackCap, cut, trackBuffer);
+    const std::string track = checkTrack(player, title, trackCap, cut, trackBuffer);
 
     if (!(flags & kFlagStatus)) {
         checkExpand(messageTemplate, track, answers, outField % kOutCapRange, cut);

@@ -1,57 +1,9 @@
-// expand_test.cpp -- track names cut from titles and the six tags
+// expand_test.cpp -- the six tags and the figures' texts
 #include "track/expand.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-
-static std::string trackOf(u32 kind, const std::string &title)
-{
-    char track[kTrackCap];
-    trackFromTitle(kind, title.c_str(), track, sizeof(track), cutBytes);
-    return track;
-}
-
-TEST(TrackFromTitle, Winamp)
-{
-    const struct {
-        const char *title;
-        const char *track;
-    } cases[] = {
-        {"12. Artist - Song - Winamp", "Artist - Song"},
-        {"12. Artist - Song - Winamp [Paused]", "Artist - Song"},
-        {"Winamp 5.5", ""},
-        {"Mr. Big - Song - Winamp", "Big - Song"}, // the first ". " ends the supposed number
-        {"Artist - Song - Winamp", ""},
-        {"1. A - B - Winamp", "A - B"},
-        {"1.  - Winamp", ""},
-        {"", ""},
-        {"3. Song - Winamp. x - Winamp", "Song"}, // the first " - Winamp" cuts
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(trackOf(kPlayerWinamp, c.title), c.track) << c.title;
-}
-
-TEST(TrackFromTitle, LightAlloyAndNone)
-{
-    EXPECT_EQ(trackOf(kPlayerLightAlloy, "movie.avi - Light Alloy"), "movie.avi");
-    EXPECT_EQ(trackOf(kPlayerLightAlloy, "movie.avi"), "");
-    EXPECT_EQ(trackOf(kPlayerLightAlloy, "1. a - b - Winamp"), "");
-    EXPECT_EQ(trackOf(kPlayerNone, "12. Artist - Song - Winamp"), "");
-}
-
-TEST(TrackFromTitle, CutToTheTrackBufferOnACharacterBoundary)
-{
-    // 300 two-byte letters do not fit 511 bytes: the name stops on a whole letter.
-    std::string letters;
-    for (int i = 0; i < 300; i++)
-        letters += "\xD0\x96";
-    char track[kTrackCap];
-    const u32 n = trackFromTitle(kPlayerWinamp, ("1. " + letters + " - Winamp").c_str(), track, kTrackCap, cutUtf8);
-    EXPECT_EQ(n, 510u);
-    EXPECT_EQ(track[510], 0);
-    EXPECT_EQ(std::string(track), letters.substr(0, 510));
-}
 
 TEST(Figures, ChannelsText)
 {
