@@ -21,15 +21,24 @@ static std::string statusOf(const std::string &text, const Bytes &stringA = text
     return std::string(answer.begin() + at + 4, answer.end());
 }
 
-static void checkQuestions(HWND window, const char *what)
+// Checks that window, and no other player, received exactly the requests
+// expected, in order, then forgets them.
+static void checkRequests(HWND window, const PlayerQuery *expected, size_t count, const char *what)
 {
-    ok(g_playerQueries.size() == 5, "%s: %zu questions", what, g_playerQueries.size());
-    for (size_t i = 0; i < g_playerQueries.size() && i < 5; i++) {
+    ok(g_playerQueries.size() == count, "%s: %zu requests, %zu expected", what, g_playerQueries.size(), count);
+    for (size_t i = 0; i < g_playerQueries.size() && i < count; i++) {
         const PlayerQuery &q = g_playerQueries[i];
-        ok(q.window == window && q.wParam == kQuestionOrder[i].wParam && q.lParam == kQuestionOrder[i].lParam,
-           "%s: question %zu was (%u, %ld) to %p", what, i, (unsigned)q.wParam, (long)q.lParam, q.window);
+        const PlayerQuery &e = expected[i];
+        ok(q.window == window && q.message == e.message && q.wParam == e.wParam && q.lParam == e.lParam,
+           "%s: request %zu was (%#x, %#x, %ld) to %p", what, i, q.message, (unsigned)q.wParam, (long)q.lParam,
+           q.window);
     }
     g_playerQueries.clear();
+}
+
+static void checkQuestions(HWND window, const char *what)
+{
+    checkRequests(window, kQuestionOrder, 5, what);
 }
 
 static void start()
@@ -184,6 +193,109 @@ static void testStalledPlayerInThisProcess()
     CloseHandle(ready);
 }
 
+// PotPlayer's and AIMP's read-only requests: state first, then the times.
+static const PlayerQuery kPotPlayerRequests[] = {{0, 0x5006, 0}, {0, 0x5002, 0}, {0, 0x5004, 0}};
+static const UINT kAimpMessage = WM_USER + 0x77;
+static const PlayerQuery kAimpRequests[] = {{0, 0x40, 0, kAimpMessage}, {0, 0x20, 0, kAimpMessage}};
+static const char kFoobar[] = "{97E27FAA-C0B3-4b8e-A693-ED7881E99FC1}";
+
+// Each player of the table on its own: its name and figures, and nothing sent
+// to it but its own read-only requests.
+static void testTablePlayers()
+{
+    const struct {
+        const char *className;
+        const wchar_t *title;
+        const char *expected;
+        const PlayerQuery *requests;
+        size_t requestCount;
+    } players[] = {
+        {"PotPlayer", L"Song.mp3 - PotPlayer", "Song.mp3|0|0|0ch|4:05|1:05", kPotPlayerRequests, 3},
+        {"PotPlayer64", L"\x0421\x043F\x043B\x0438\x043D.flac - PotPlayer", "\xD0\xA1\xD0\xBF\xD0\xBB\xD0\xB8\xD0\xBD.flac|0|0|0ch|4:05|1:05",
+         kPotPlayerRequests, 3},
+        {kFoobar, L"Artist - Title [foobar2000]", "Artist - Title|0|0|0ch|0:00|0:00", NULL, 0},
+        {kFoobar, L"foobar2000 v2.1.4", "|0|0|0ch|0:00|0:00", NULL, 0},
+        {"MPC-BE", L"clip.mkv - MPC-BE", "clip.mkv|0|0|0ch|0:00|0:00", NULL, 0},
+        {"MediaPlayerClassicW", L"clip.mkv", "clip.mkv|0|0|0ch|0:00|0:00", NULL, 0},
+        {"MediaPlayerClassicW", L"MPC-HC", "|0|0|0ch|0:00|0:00", NULL, 0},
+    };
+    for (const auto &p : players) {
+        start();
+        HWND window = createPlayerW(p.className, p.title);
+        const std::string got = statusOf(kAllTags);
+        ok(got == p.expected, "%s: \"%s\"", p.className, got.c_str());
+        checkRequests(window, p.requests, p.requestCount, p.className);
+        ok(g_titleRequests == 0, "%s was sent WM_GETTEXT", p.className);
+    }
+
+    start();
+    PlayerFigures f;
+    f.sampleRate = 44100;
+    HWND aimp = createAimp(L"Artist", L"Song", L"C:\\Music\\01.mp3", f);
+    std::string got = statusOf(kAllTags);
+    ok(got == "Artist - Song|320|44|stereo|4:05|1:05", "AIMP: \"%s\"", got.c_str());
+    checkRequests(aimp, kAimpRequests, 2, "AIMP");
+    ok(g_titleRequests == 0, "AIMP was sent WM_GETTEXT");
+
+    // Stopped: no name, no figures, and nothing asked past the state.
+    setAimpMapping(Bytes()); // a header that says inactive
+    got = statusOf(kAllTags);
+    ok(got == "|0|0|0ch|0:00|0:00", "inactive AIMP: \"%s\"", got.c_str());
+    checkRequests(aimp, NULL, 0, "inactive AIMP");
+    destroyPlayers();
+    f.state = 0;
+    aimp = createAimp(L"Artist", L"Song", L"", f);
+    got = statusOf(kAllTags);
+    ok(got == "|0|0|0ch|0:00|0:00", "stopped AIMP: \"%s\"", got.c_str());
+    checkRequests(aimp, kAimpRequests, 1, "stopped AIMP");
+    destroyPlayers();
+    f.state = 0xFFFFFFFF;
+    HWND pot = createPlayerW("PotPlayer", L"Song.mp3 - PotPlayer", f);
+    got = statusOf(kAllTags);
+    ok(got == "|0|0|0ch|0:00|0:00", "stopped PotPlayer: \"%s\"", got.c_str());
+    checkRequests(pot, kPotPlayerRequests, 1, "stopped PotPlayer");
+}
+
+// Light Alloy and a Winamp-class window are looked for first: with either
+// running, the table's players are sent nothing.
+static void testWinampAndLightAlloyWin()
+{
+    start();
+    createAimp(L"Artist", L"Song", L"");
+    for (const char *className : {"PotPlayer", "PotPlayer64", kFoobar, "MPC-BE", "MediaPlayerClassicW"})
+        createPlayer(className, "x - PotPlayer [foobar2000] - MPC-BE");
+    HWND winamp = createPlayer(kWinamp, "1. A - B - Winamp");
+    std::string got = statusOf("%track% %bitrate%");
+    ok(got == "A - B 320", "Winamp among the table's players: \"%s\"", got.c_str());
+    checkQuestions(winamp, "Winamp among the table's players");
+    HWND alloy = createPlayer(kLightAlloy, "movie.avi - Light Alloy");
+    got = statusOf("%track%");
+    ok(got == "movie.avi", "Light Alloy among the table's players: \"%s\"", got.c_str());
+    checkQuestions(alloy, "Light Alloy among the table's players");
+}
+
+// A mapping whose string lengths run past its 2048 bytes, alone or summed,
+// gives no name and is not read past.
+static void testMalformedAimpMapping()
+{
+    const struct {
+        u32 artist, title;
+    } cases[] = {{0, 1000}, {500, 481}, {0xFFFFFFFF, 2}};
+    for (const auto &c : cases) {
+        start();
+        createAimp(L"", L"", L"");
+        // The header: reserved, active, bit rate, then up to the lengths of
+        // album, artist, date, file name, genre and title.
+        Bytes header;
+        for (u32 field : {88u, 1u, 64u, 2u, 0u, 0u, 0u, 0u, 44100u, 1u, 0u, c.artist, 0u, 0u, 0u, c.title})
+            addLe32(header, field);
+        setAimpMapping(header);
+        const std::string got = statusOf("%track%|%bitrate%");
+        ok(got == "|0", "AIMP lengths %u and %u: \"%s\"", c.artist, c.title, got.c_str());
+        g_playerQueries.clear();
+    }
+}
+
 int main()
 {
     testNoPlayer();
@@ -194,6 +306,9 @@ int main()
     testLongTexts();
     testHungPlayer();
     testStalledPlayerInThisProcess();
+    testTablePlayers();
+    testWinampAndLightAlloyWin();
+    testMalformedAimpMapping();
     destroyPlayers();
     unloadPlugin();
     return finishChecks("track_test");

@@ -1,31 +1,58 @@
-// players.cpp -- stand-in player windows that answer Winamp's WM_USER queries
+// players.cpp -- stand-in player windows that answer the players' read-only requests, and AIMP's file mapping
 #include "standin.h"
 
+#include <string.h>
+
+// Each player's interface as its makers document it, written out here on its
+// own so that a wrong number in the module shows.
 const LPARAM kIpcGetInfo = 126;
 const LPARAM kIpcGetOutputTime = 105;
+const WPARAM kPotGetLength = 0x5002;
+const WPARAM kPotGetPosition = 0x5004;
+const WPARAM kPotGetState = 0x5006;
+const UINT kAimpPropertyMessage = WM_USER + 0x77;
+const WPARAM kAimpGetPosition = 0x20;
+const WPARAM kAimpGetState = 0x40;
+const char kAimpRemote[] = "AIMP2_RemoteInfo";
+const DWORD kAimpMappingSize = 2048;
+const u32 kMillisecondsPerSecond = 1000;
 
 std::vector<PlayerQuery> g_playerQueries;
 size_t g_titleRequests;
 
 static std::vector<HWND> g_players;
 static std::vector<PlayerFigures> g_figures; // indexed by each window's user data
+static HANDLE g_aimpMapping;
 
-static LRESULT CALLBACK playerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT answer(UINT message, WPARAM wParam, LPARAM lParam, const PlayerFigures &f)
 {
-    if (message == WM_GETTEXT) g_titleRequests++;
-    if (message != WM_USER) return DefWindowProcW(window, message, wParam, lParam);
-    g_playerQueries.push_back({window, wParam, lParam});
-    const PlayerFigures &f = g_figures[GetWindowLongPtrW(window, GWLP_USERDATA)];
-    if (lParam == kIpcGetInfo) {
+    if (message == WM_USER && lParam == kIpcGetInfo) {
         if (wParam == 0) return f.sampleRate;
         if (wParam == 1) return f.bitRate;
         if (wParam == 2) return f.channels;
     }
-    if (lParam == kIpcGetOutputTime) {
+    if (message == WM_USER && lParam == kIpcGetOutputTime) {
         if (wParam == 0) return f.position;
         if (wParam == 1) return f.length;
     }
+    if (message == WM_USER && lParam == 0) {
+        if (wParam == kPotGetLength) return f.length * kMillisecondsPerSecond;
+        if (wParam == kPotGetPosition) return f.position;
+        if (wParam == kPotGetState) return (LRESULT)(i32)f.state;
+    }
+    if (message == kAimpPropertyMessage && lParam == 0) {
+        if (wParam == kAimpGetPosition) return f.position;
+        if (wParam == kAimpGetState) return f.state;
+    }
     return 0;
+}
+
+static LRESULT CALLBACK playerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_GETTEXT) g_titleRequests++;
+    if (message < WM_USER || message > 0x7FFF) return DefWindowProcW(window, message, wParam, lParam);
+    g_playerQueries.push_back({window, wParam, lParam, message});
+    return answer(message, wParam, lParam, g_figures[GetWindowLongPtrW(window, GWLP_USERDATA)]);
 }
 
 static std::wstring wide(const char *text, UINT codePage = CP_ACP)
@@ -57,10 +84,50 @@ HWND createPlayer(const char *className, const char *title, const PlayerFigures 
     return createPlayerW(className, wide(title).c_str(), figures);
 }
 
+static void putLe32At(Bytes &bytes, size_t at, u32 value)
+{
+    for (int i = 0; i < 4; i++)
+        bytes[at + i] = (u8)(value >> (8 * i));
+}
+
+void setAimpMapping(const Bytes &bytes)
+{
+    u8 *view = g_aimpMapping ? (u8 *)MapViewOfFile(g_aimpMapping, FILE_MAP_WRITE, 0, 0, kAimpMappingSize) : NULL;
+    if (!view) return;
+    memset(view, 0, kAimpMappingSize);
+    memcpy(view, bytes.data(), bytes.size() < kAimpMappingSize ? bytes.size() : kAimpMappingSize);
+    UnmapViewOfFile(view);
+}
+
+HWND createAimp(const wchar_t *artist, const wchar_t *title, const wchar_t *fileName, const PlayerFigures &figures)
+{
+    g_aimpMapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, kAimpMappingSize, kAimpRemote);
+    if (!g_aimpMapping) return NULL;
+    // The header: 88 bytes of 32-bit fields; the strings behind it, UTF-16, in
+    // the order of their lengths: album, artist, date, file name, genre, title.
+    const std::wstring strings[] = {L"", artist, L"", fileName, L"", title};
+    const u32 fields[] = {88, 1, figures.bitRate, figures.channels,
+                          figures.length * kMillisecondsPerSecond, 0, 0, 0, figures.sampleRate, 1};
+    Bytes bytes(88, 0);
+    for (size_t i = 0; i < sizeof(fields) / sizeof(fields[0]); i++)
+        putLe32At(bytes, 4 * i, fields[i]);
+    for (size_t i = 0; i < 6; i++) {
+        putLe32At(bytes, 40 + 4 * i, (u32)strings[i].size());
+        for (wchar_t unit : strings[i]) {
+            bytes.push_back((u8)unit);
+            bytes.push_back((u8)(unit >> 8));
+        }
+    }
+    setAimpMapping(bytes);
+    return createPlayer(kAimpRemote, kAimpRemote, figures);
+}
+
 void destroyPlayers()
 {
     for (HWND window : g_players)
         DestroyWindow(window);
+    if (g_aimpMapping) CloseHandle(g_aimpMapping);
+    g_aimpMapping = NULL;
     g_players.clear();
     g_figures.clear();
     g_playerQueries.clear();

@@ -48,27 +48,38 @@ u32 standinHostFunAddress();
 const u8 *hostAnswerFor(u8 kind, u8 code);
 void resetHost();
 
-// ---- Players: top-level windows of the players' classes that answer Winamp's queries.
+// ---- Players: top-level windows of the players' classes. Each answers every
+// player's read-only requests (Winamp's, PotPlayer's, AIMP's) and logs all it
+// receives from WM_USER up, so a test sees a request sent to the wrong player.
 
 struct PlayerFigures {
-    u32 sampleRate = 44; // Winamp reports kHz
+    u32 sampleRate = 44; // Winamp reports kHz, AIMP's mapping Hz
     u32 bitRate = 320;
     u32 channels = 2;
     u32 length = 245;     // seconds
     u32 position = 65000; // milliseconds
+    u32 state = 2;        // PotPlayer's and AIMP's: playing
 };
 struct PlayerQuery {
     HWND window;
     WPARAM wParam;
     LPARAM lParam;
+    UINT message = WM_USER;
 };
 
 // Creates a player window on this thread with the given class and title.
 HWND createPlayer(const char *className, const char *title, const PlayerFigures &figures = PlayerFigures());
 // The same with a UTF-16 title, for names outside the ANSI code page.
 HWND createPlayerW(const char *className, const wchar_t *title, const PlayerFigures &figures = PlayerFigures());
+// AIMP: its remote window and its file mapping, active, holding these strings
+// and figures (sampleRate in Hz); the window answers the state and position.
+HWND createAimp(const wchar_t *artist, const wchar_t *title, const wchar_t *fileName,
+                const PlayerFigures &figures = PlayerFigures());
+// Overwrites AIMP's mapping with these bytes and zeros behind them, as an
+// inactive, broken or hostile AIMP might.
+void setAimpMapping(const Bytes &bytes);
 void destroyPlayers();
-// Queries the players received, in order.
+// What the players received from WM_USER up, in order.
 extern std::vector<PlayerQuery> g_playerQueries;
 // WM_GETTEXT messages the players received.
 extern size_t g_titleRequests;
