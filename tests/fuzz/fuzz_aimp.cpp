@@ -60,7 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     check(active == (getLe32(mapping.get() + kAimpActiveAt) != 0));
-    check(figures.sampleRate == getLe32(mapping.get() + kAimpSampleRateAt) / 1000 && figures.position == 0);
+    // kbps, kHz and seconds, as every player's figures; no position in the mapping.
+    check(figures.bitRate == getLe32(mapping.get() + kAimpBitRateAt));
+    check(figures.sampleRate == getLe32(mapping.get() + kAimpSampleRateAt) / 1000);
+    check(figures.channels == getLe32(mapping.get() + kAimpChannelsAt));
+    check(figures.length == getLe32(mapping.get() + kAimpDurationAt) / 1000 && figures.position == 0);
     // Cut to the capacity, and one unit less where that would split a surrogate pair.
     u32 fit = expected.size() < nameCap ? (u32)expected.size() : nameCap;
     if (fit < expected.size() && fit && expected[fit - 1] >= 0xD800 && expected[fit - 1] <= 0xDBFF) fit--;
