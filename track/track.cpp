@@ -38,7 +38,8 @@ static void findPlayer()
     g_playerWindow = NULL;
 }
 
-// Sends the player one read-only request with the bound; 0 once it has gone silent.
+// Sends the player one read-only request with the bound. Once one has gone
+// unanswered, sends nothing more: false, and the answer is 0.
 static bool ask(UINT message, u32 wParam, u32 lParam, u32 *answer)
 {
     DWORD_PTR result = 0;
@@ -66,9 +67,7 @@ static u32 readAimp(bool *active)
     return units;
 }
 
-// InternalGetWindowText copies the text the system keeps for the window and
-// sends it nothing, so neither a hung window nor one of this process that
-// answers late can hold the host or write into the module's buffers.
+// Puts the units in g_wideTitle into g_title in the form the path wants.
 static void encodeTitle(int units, TrackForm form)
 {
     if (form == trackAnsi) {
@@ -99,6 +98,9 @@ void detectTrack(TrackForm form, bool wantName)
             !active || (ask(WM_USER + kAimpMessageOffset, kAimpPropertyState, 0, &state) && state == kAimpStopped);
     }
     if (g_playerStopped || !wantName) return;
+    // InternalGetWindowText copies the text the system keeps for the window and
+    // sends it nothing, so neither a hung window nor one of this process that
+    // answers late can hold the host or write into the module's buffers.
     if (g_player->rule != titleNone) units = InternalGetWindowText(g_playerWindow, g_wideTitle, kTitleReadSize);
     encodeTitle(units, form);
     trackFromTitle(g_player, g_title, g_trackName, kTrackCap, form == trackUtf8 ? cutUtf8 : cutBytes);

@@ -15,6 +15,7 @@ const WPARAM kAimpGetPosition = 0x20;
 const WPARAM kAimpGetState = 0x40;
 const char kAimpRemote[] = "AIMP2_RemoteInfo";
 const DWORD kAimpMappingSize = 2048;
+const u32 kAimpHeaderSize = 88;
 const u32 kMillisecondsPerSecond = 1000;
 
 std::vector<PlayerQuery> g_playerQueries;
@@ -84,12 +85,6 @@ HWND createPlayer(const char *className, const char *title, const PlayerFigures 
     return createPlayerW(className, wide(title).c_str(), figures);
 }
 
-static void putLe32At(Bytes &bytes, size_t at, u32 value)
-{
-    for (int i = 0; i < 4; i++)
-        bytes[at + i] = (u8)(value >> (8 * i));
-}
-
 void setAimpMapping(const Bytes &bytes)
 {
     u8 *view = g_aimpMapping ? (u8 *)MapViewOfFile(g_aimpMapping, FILE_MAP_WRITE, 0, 0, kAimpMappingSize) : NULL;
@@ -103,21 +98,24 @@ HWND createAimp(const wchar_t *artist, const wchar_t *title, const wchar_t *file
 {
     g_aimpMapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, kAimpMappingSize, kAimpRemote);
     if (!g_aimpMapping) return NULL;
-    // The header: 88 bytes of 32-bit fields; the strings behind it, UTF-16, in
-    // the order of their lengths: album, artist, date, file name, genre, title.
+    // The header, of 32-bit fields: reserved, active, bit rate,
+    // channels, duration, file size (two), file mark, sample rate, track
+    // number, the six strings' lengths and six reserved fields. The strings
+    // behind it, UTF-16, in the order of their lengths: album, artist, date,
+    // file name, genre, title.
     const std::wstring strings[] = {L"", artist, L"", fileName, L"", title};
-    const u32 fields[] = {88, 1, figures.bitRate, figures.channels,
-                          figures.length * kMillisecondsPerSecond, 0, 0, 0, figures.sampleRate, 1};
-    Bytes bytes(88, 0);
-    for (size_t i = 0; i < sizeof(fields) / sizeof(fields[0]); i++)
-        putLe32At(bytes, 4 * i, fields[i]);
-    for (size_t i = 0; i < 6; i++) {
-        putLe32At(bytes, 40 + 4 * i, (u32)strings[i].size());
-        for (wchar_t unit : strings[i]) {
+    Bytes bytes;
+    for (u32 field : {kAimpHeaderSize, 1u, figures.bitRate, figures.channels, figures.length * kMillisecondsPerSecond, 0u, 0u, 0u,
+                      figures.sampleRate, 1u})
+        addLe32(bytes, field);
+    for (const std::wstring &text : strings)
+        addLe32(bytes, (u32)text.size());
+    bytes.resize(kAimpHeaderSize, 0);
+    for (const std::wstring &text : strings)
+        for (wchar_t unit : text) {
             bytes.push_back((u8)unit);
             bytes.push_back((u8)(unit >> 8));
         }
-    }
     setAimpMapping(bytes);
     return createPlayer(kAimpRemote, kAimpRemote, figures);
 }
