@@ -8,16 +8,18 @@
 const WORD kButtonIconId = 101;
 
 static HICON g_buttonIcon;
+static ButtonFunction g_buttonFunction;
 static u32 g_buttonHandle;
 
-void initButton(HINSTANCE instance)
+void initButton(HINSTANCE instance, ButtonFunction press)
 {
     g_buttonIcon = LoadIconA(instance, MAKEINTRESOURCEA(kButtonIconId));
+    g_buttonFunction = press;
 }
 
 void addChatButton()
 {
-    const u32 handle = addButton((u32)(UINT_PTR)chatButtonPressed, (u32)(UINT_PTR)g_buttonIcon, kButtonHint);
+    const u32 handle = addButton((u32)(UINT_PTR)g_buttonFunction, (u32)(UINT_PTR)g_buttonIcon, kButtonHint);
     // A host that gave no answer added nothing; the handle it had stays.
     if (handle) g_buttonHandle = handle;
 }
@@ -33,7 +35,7 @@ void changeChatButton(ButtonChange change)
     if (change == buttonRemove) removeChatButton();
 }
 
-const u8 *PLUGIN_CALL chatButtonPressed(u32)
+const u8 *pressChatButton()
 {
     messageTemplate(&g_settings, g_work, kWorkCap);
     detectTrack(trackAnsi, needsTrackName(g_work));

@@ -2,6 +2,7 @@
 #include "settings.h"
 #include "dlgtemplate.h"
 #include "../common/texts.h"
+#include "../text/text.h"
 
 #include <windows.h>
 
@@ -12,6 +13,9 @@ const u32 kDialogTextUnitsCap = 512;
 const u32 kAboutUnitsCap = 1024;
 const u32 kCaptionUnitsCap = 32;
 const int kMessageReadSize = kMessageTemplateChars + 1;
+// The system's message box is a window of the dialog class.
+const char kDialogClass[] = "#32770";
+const int kClassNameCap = 16;
 
 // Converts a 1251 text into units (cap units); returns the units written,
 // the zero included, or 0 when it does not fit.
@@ -28,11 +32,19 @@ static void enableMessageControls(HWND dialog, bool enable)
         EnableWindow(GetDlgItem(dialog, id), enable);
 }
 
-// Set while the dialog is open; the dialog is modal, so there is only ever one.
+// Set while the dialog is open: one at most, as a second settings event brings
+// the open one to the front. Neither the dialog nor the about box has an owner,
+// so the host's windows stay live and its events come inside their loops.
 static ButtonChanger g_changeButton;
+static bool g_dialogOpen;
+static HWND g_dialog;
+static bool g_aboutOpen;
+// Set when the unload event ended the dialog: it stores and saves nothing.
+static bool g_dialogClosed;
 
 static void initDialog(HWND dialog)
 {
+    g_dialog = dialog;
     if (buttonWanted(&g_settings))
         CheckDlgButton(dialog, kIdShowButton, BST_CHECKED);
     else
@@ -46,12 +58,40 @@ static void initDialog(HWND dialog)
     SendDlgItemMessageA(dialog, kIdMessageEdit, EM_LIMITTEXT, kMessageTemplateChars, 0);
 }
 
+// A message box hands out no handle: the about box is the dialog-class window
+// of this thread that bears the plug-in's name.
+static BOOL CALLBACK matchAboutBox(HWND window, LPARAM found)
+{
+    char name[kClassNameCap];
+    char caption[sizeof(kPluginName) + 1];
+    if (window == g_dialog || GetClassNameA(window, name, sizeof(name)) != sizeof(kDialogClass) - 1 ||
+        !sameBytes(name, kDialogClass, sizeof(kDialogClass) - 1) ||
+        GetWindowTextA(window, caption, sizeof(caption)) != sizeof(kPluginName) - 1 ||
+        !sameBytes(caption, kPluginName, sizeof(kPluginName) - 1))
+        return TRUE;
+    *(HWND *)found = window;
+    return FALSE;
+}
+
+static HWND aboutBox()
+{
+    HWND found = NULL;
+    if (g_aboutOpen) EnumThreadWindows(GetCurrentThreadId(), matchAboutBox, (LPARAM)&found);
+    return found;
+}
+
 static void showAbout()
 {
+    if (g_aboutOpen) {
+        SetForegroundWindow(aboutBox());
+        return;
+    }
     WCHAR about[kAboutUnitsCap];
     WCHAR caption[kCaptionUnitsCap];
     if (!wideFrom1251(kAboutText, about, dimof(about)) || !wideFrom1251(kPluginName, caption, dimof(caption))) return;
+    g_aboutOpen = true;
     MessageBoxW(NULL, about, caption, MB_OK | MB_ICONINFORMATION);
+    g_aboutOpen = false;
 }
 
 // Every control is read before anything is done: the host may pump messages or
@@ -64,6 +104,8 @@ static void applySettings(HWND dialog)
     if (!GetDlgItemTextA(dialog, kIdMessageEdit, text, kMessageReadSize)) text[0] = 0;
 
     g_changeButton(buttonChangeOnOk(&g_settings, ticked));
+    // The host may have delivered the unload event while it handled the request.
+    if (g_dialogClosed) return;
     setButtonFlag(&g_settings, ticked);
     setSendMode(&g_settings, mode);
     setMessageTemplate(&g_settings, text);
@@ -103,6 +145,10 @@ static INT_PTR CALLBACK settingsProc(HWND dialog, UINT message, WPARAM wParam, L
 
 void runSettingsDialog(ButtonChanger changeButton)
 {
+    if (g_dialogOpen) {
+        SetForegroundWindow(g_aboutOpen ? aboutBox() : g_dialog);
+        return;
+    }
     WCHAR units[kDialogTextUnitsCap];
     Utf16Text texts[dialogTextCount];
     u32 used = 0;
@@ -116,7 +162,20 @@ void runSettingsDialog(ButtonChanger changeButton)
     // A template must start on a DWORD boundary; the system copies it while it
     // creates the dialog, so the block need live only for this call.
     u32 block[kDialogBlockSize / sizeof(u32)];
+    if (!buildDialogTemplate((u8 *)block, kDialogBlockSize, texts, dialogTextCount)) return;
     g_changeButton = changeButton;
-    if (buildDialogTemplate((u8 *)block, kDialogBlockSize, texts, dialogTextCount))
-        DialogBoxIndirectParamW(GetModuleHandleA(NULL), (LPCDLGTEMPLATEW)block, NULL, settingsProc, 0);
+    g_dialogOpen = true;
+    g_dialogClosed = false;
+    DialogBoxIndirectParamW(GetModuleHandleA(NULL), (LPCDLGTEMPLATEW)block, NULL, settingsProc, 0);
+    g_dialogOpen = false;
+    g_dialog = NULL;
+}
+
+void closeSettingsDialog()
+{
+    if (!g_dialogOpen) return;
+    g_dialogClosed = true;
+    // The about box's loop runs inside the dialog's, so it ends first.
+    if (HWND box = aboutBox()) EndDialog(box, IDOK);
+    if (g_dialog) EndDialog(g_dialog, 0);
 }

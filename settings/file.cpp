@@ -11,6 +11,11 @@ const char kTempExtension[] = "tmp";
 // The in-place write keeps the old file's bytes to put them back; an old file
 // longer than this could not be put back whole, so it is not written over.
 const u32 kKeptFileCap = 1024;
+// Virus scanners, the search indexer and sync clients open a file just after it
+// is closed, often without sharing deletion: a step they refuse is tried again
+// this many times, this far apart, about 200 ms in all.
+const u32 kHeldRetries = 4;
+const DWORD kHeldRetryMs = 50;
 
 Settings g_settings;
 
@@ -45,6 +50,25 @@ void loadSettings(const u8 *folder, u32 folderLength)
     parseSettings(&g_settings, bytes, total);
 }
 
+// What Windows answers when another program has the file open without sharing
+// what the step needs.
+static bool heldByAnother(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// Runs step until it succeeds, or fails otherwise than by another program
+// holding the file, or the retries are spent; true when it succeeded. On false,
+// GetLastError tells the last failure.
+template <typename Step> static bool retryWhileHeld(Step step)
+{
+    for (u32 tries = 0;; tries++) {
+        if (step()) return true;
+        if (!heldByAnother(GetLastError()) || tries == kHeldRetries) return false;
+        Sleep(kHeldRetryMs);
+    }
+}
+
 // Writes n bytes from the file's start, cuts the file behind them and flushes
 // it; false unless every step succeeded.
 static bool rewrite(HANDLE file, const void *bytes, u32 n)
@@ -58,11 +82,22 @@ static bool writeTempFile(const char *tempPath)
 {
     // A stale read-only copy left by an earlier save that died would refuse CREATE_ALWAYS.
     SetFileAttributesA(tempPath, FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!retryWhileHeld([&] {
+            file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
+            return file != INVALID_HANDLE_VALUE;
+        }))
+        return false;
     const bool complete = rewrite(file, g_settings.bytes, kSettingsSize);
     CloseHandle(file);
     return complete;
+}
+
+// A holder that keeps the file beyond the retries leaves it behind; the next
+// save writes over it.
+static void removeTempFile(const char *tempPath)
+{
+    retryWhileHeld([&] { return DeleteFileA(tempPath) || GetLastError() == ERROR_FILE_NOT_FOUND; });
 }
 
 // Not atomic: a crash midway leaves a mixed file. Every failure this write
@@ -92,13 +127,17 @@ bool writeSettings()
     copyMemory(tempPath + n - (sizeof(kTempExtension) - 1), kTempExtension, sizeof(kTempExtension) - 1);
 
     if (!writeTempFile(tempPath)) {
-        DeleteFileA(tempPath);
+        removeTempFile(tempPath);
         return false;
     }
-    if (MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    const DWORD refusal = GetLastError();
-    DeleteFileA(tempPath);
-    // A viewer, backup tool or virus scanner that holds the file open without
-    // sharing deletion makes the replace fail, yet may let the file be written.
-    return (refusal == ERROR_SHARING_VIOLATION || refusal == ERROR_ACCESS_DENIED) && writeInPlace();
+    // Either file may be the one held: the temporary one just closed, or the
+    // settings file, which a viewer or backup tool may keep open.
+    if (retryWhileHeld([&] {
+            return MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        }))
+        return true;
+    // Still held: a holder that shares writing lets the file be written all the same.
+    const bool saved = heldByAnother(GetLastError()) && writeInPlace();
+    removeTempFile(tempPath);
+    return saved;
 }

@@ -122,6 +122,14 @@ static HWND threadDialog(HWND except = NULL)
     return NULL;
 }
 
+static int threadDialogCount()
+{
+    int n = 0;
+    for (HWND w = NULL; (w = FindWindowExA(NULL, w, "#32770", NULL)) != NULL;)
+        n += GetWindowThreadProcessId(w, NULL) == GetCurrentThreadId();
+    return n;
+}
+
 // Ends every dialog of the thread, the about box first, so that a broken script cannot hang the run.
 static void abandon(const char *why)
 {
@@ -134,7 +142,11 @@ static void abandon(const char *why)
 
 static VOID CALLBACK tick(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (g_inStep) return;
+    // A step that never returns runs a modal loop of its own, such as a second dialog.
+    if (g_inStep) {
+        if (++g_idleTicks > kMaxIdleTicks) abandon("a step never returned");
+        return;
+    }
     HWND shown = g_dialog ? g_dialog : threadDialog();
     if (shown && IsWindowVisible(shown)) g_dialog = shown;
     if (g_dialog && g_step >= g_steps.size()) return abandon("the dialog is still open after the last step");
@@ -638,8 +650,163 @@ static void testModeTemplateAndHost()
     expectSaved(path, 0, 1, kExpectedDefaultMessage, "mode 7 and OK");
 }
 
+// ---- A second settings event while the dialog, or its about box, is open opens nothing
+// more: it brings the open window to the front.
+
+static void testSecondSettingsEvent()
+{
+    HWND other = CreateWindowA("Static", "another program", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, NULL, NULL,
+                               NULL, NULL);
+    const auto openAgain = [other](HWND front, int dialogs) {
+        SetForegroundWindow(other);
+        ok(GetForegroundWindow() == other, "the other window did not come to the front");
+        ok(callPlugin(eventMessage(3, 3)) == NULL, "the second settings event was answered");
+        ok(threadDialogCount() == dialogs, "%d dialog windows, expected %d", threadDialogCount(), dialogs);
+        ok(GetForegroundWindow() == front, "%p is in front, not %p", GetForegroundWindow(), front);
+    };
+    Steps steps = withAbout({[&](HWND dialog) {
+                                openAgain(dialog, 1);
+                                return true;
+                            }},
+                            [&](HWND box) { openAgain(box, 2); });
+    steps.push_back(cancel);
+    session(Bytes(), steps);
+    DestroyWindow(other);
+}
+
+// ---- A save while another program holds the new file for a moment, as a virus scanner
+// does just after it is closed, without sharing deletion: the swap waits it out.
+
+static DWORD WINAPI releaseAfterWrite(void *held)
+{
+    LARGE_INTEGER size = {};
+    for (int i = 0; i < 5000 && (!GetFileSizeEx(held, &size) || size.QuadPart < 259); i++)
+        Sleep(1);
+    Sleep(50);
+    CloseHandle(held);
+    return 0;
+}
+
+static void testSaveWaitsOutAHolder()
+{
+    const std::string temp = "t_dialog\\nowtune.tmp";
+    HANDLE releaser = NULL;
+    // No settings file yet, so writing in place cannot stand in for the swap.
+    const std::string path = session(Bytes(), {[&](HWND dialog) {
+        HANDLE held = CreateFileA(temp.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                                  0, NULL);
+        ok(held != INVALID_HANDLE_VALUE, "cannot hold %s: %lu", temp.c_str(), GetLastError());
+        releaser = CreateThread(NULL, 0, releaseAfterWrite, held, 0, NULL);
+        SetDlgItemTextA(dialog, kIdMessage, "held");
+        return confirm(dialog);
+    }});
+    WaitForSingleObject(releaser, INFINITE);
+    CloseHandle(releaser);
+    expectSaved(path, 0, 0, "held", "a save past a brief holder");
+    ok(!fileExists(temp), "the temporary file was left behind");
+}
+
+// ---- The unload event inside the dialog's loop, the about box's, or OK's request to the
+// host: the user quits the messenger, or another plug-in unloads this one. A host may free
+// the module as soon as the event returns, while those loops still run below it: they
+// must end without running into freed code, store nothing and send nothing more. Each
+// case loads a copy of its own, since the module pins itself.
+
+static int g_copies;
+static size_t g_requestsAtUnload;
+
+static std::string loadCopy(const Bytes &file)
+{
+    resetHost();
+    const std::string folder = freshFolder("t_dialog"), copy = "t_unload" + std::to_string(++g_copies) + ".dll";
+    writeBytes(folder + "nowtune.dat", file);
+    CopyFileA("nowtune.dll", copy.c_str(), FALSE);
+    ok(loadPlugin(copy.c_str()), "%s did not load", copy.c_str());
+    callPlugin(loadEvent(folder));
+    return copy;
+}
+
+static void unloadAndFree()
+{
+    ok(callPlugin(eventMessage(3, 2)) == NULL, "the unload event was answered");
+    g_requestsAtUnload = g_requests.size();
+    unloadPlugin();
+}
+
+static void testUnloadInsideTheDialog()
+{
+    const auto edit = [](HWND dialog) {
+        SetDlgItemTextA(dialog, kIdMessage, "not to be kept");
+        click(dialog, kIdShowButton);
+    };
+    const struct {
+        const char *where;
+        u8 flag; // the file's: a button the unload removes, or none
+        Steps steps;
+        void (*duringRequest)(u8 kind, u8 code);
+    } cases[] = {
+        {"the dialog's loop", 1, {[&](HWND dialog) {
+             edit(dialog);
+             unloadAndFree();
+             return true;
+         }},
+         nullptr},
+        {"the about box's loop", 1,
+         {[&](HWND dialog) {
+              edit(dialog);
+              return PostMessageA(GetDlgItem(dialog, kIdAbout), BM_CLICK, 0, 0) != 0;
+          },
+          [](HWND dialog) {
+              HWND box = threadDialog(dialog);
+              if (!box || !IsWindowVisible(box)) return false;
+              unloadAndFree();
+              return true;
+          }},
+         nullptr},
+        // The unload comes while the host adds the button OK asked for.
+        {"OK's request", 0, {[&](HWND dialog) {
+             edit(dialog);
+             return confirm(dialog);
+         }},
+         [](u8 kind, u8 code) {
+             if (kind == 5 && code == 201) unloadAndFree();
+         }},
+    };
+    for (const auto &c : cases) {
+        const Bytes file = settingsFile(c.flag, 0, "kept");
+        const std::string copy = loadCopy(file);
+        g_requests.clear();
+        g_requestsAtUnload = 0;
+        g_host.duringRequest = c.duringRequest;
+        runDialog(c.steps);
+        g_host.duringRequest = nullptr;
+        ok(!threadDialogCount(), "%s: a dialog outlived the unload", c.where);
+        ok(g_requestsAtUnload && g_requests.size() == g_requestsAtUnload, "%s: %zu requests, the unload's last at %zu",
+           c.where, g_requests.size(), g_requestsAtUnload);
+        ok(countRequests(5, 203) == c.flag, "%s: %zu buttons removed", c.where, countRequests(5, 203));
+        ok(readBytes("t_dialog\\nowtune.dat") == file, "%s: the settings file changed", c.where);
+        ok(GetModuleHandleA(copy.c_str()) != NULL, "%s: the module was not kept", c.where);
+    }
+    // With nothing of the module below it, the unload leaves the module free to go.
+    const std::string copy = loadCopy(settingsFile(0, 0, "kept"));
+    callPlugin(eventMessage(3, 2));
+    unloadPlugin();
+    ok(GetModuleHandleA(copy.c_str()) == NULL, "a plain unload kept the module");
+}
+
+// A crash, such as a call into a freed module, ends the run at once with a line,
+// rather than in Wine's debugger waiting for the test's time to run out.
+static LONG WINAPI reportCrash(EXCEPTION_POINTERS *e)
+{
+    printf("dialog_test: crashed, exception %08lx at %p\n", e->ExceptionRecord->ExceptionCode,
+           e->ExceptionRecord->ExceptionAddress);
+    fflush(stdout);
+    ExitProcess(3);
+}
+
 int main(int argc, char **argv)
 {
+    SetUnhandledExceptionFilter(reportCrash);
     // The module's texts are Windows-1251 whatever the ANSI code page; the texts run proves that under 1252.
     printf("ANSI code page %u\n", GetACP());
     if (argc > 1 && strcmp(argv[1], "texts") == 0) {
@@ -653,6 +820,9 @@ int main(int argc, char **argv)
     testInitialStatesAndLeaving();
     testOkButtonRules();
     testModeTemplateAndHost();
+    testSecondSettingsEvent();
+    testSaveWaitsOutAHolder();
+    testUnloadInsideTheDialog();
     unloadPlugin();
     return finishChecks("dialog_test");
 }

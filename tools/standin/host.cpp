@@ -135,7 +135,9 @@ const u8 *PLUGIN_CALL standinHostFun(const u8 *message)
     putLe32(g_queryContactAnswer, 5);
     g_queryContactAnswer[4] = 2;
     putLe32(g_queryContactAnswer + 5, g_host.contact);
-    return hostAnswerFor(message[4], message[5]);
+    const u8 kind = message[4], code = message[5];
+    if (g_host.duringRequest) g_host.duringRequest(kind, code);
+    return hostAnswerFor(kind, code);
 }
 
 size_t countRequests(u8 kind, u8 code)

@@ -37,6 +37,9 @@ struct HostSettings {
     u32 buttonHandle = 0x0B0771;
     bool answerQueryContact = true;
     u32 contact = 0xC0FFEE;
+    // Called with each request's kind and code once it is recorded, before it is
+    // answered: where a host may deliver other events.
+    void (*duringRequest)(u8 kind, u8 code) = nullptr;
 };
 extern HostSettings g_host;
 extern std::vector<Bytes> g_requests; // each request's frame, length field included
