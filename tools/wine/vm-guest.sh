@@ -10,10 +10,15 @@ out=${1:?usage: vm-guest.sh DIR}
 suite=bookworm
 # x86-64 on any host: the guest runs under qemu-system-x86_64.
 arch=amd64
-# The host's own Debian mirror, so the guest comes from where the host's packages come from.
-mirror=$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/* *$/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -1)
-[ -n "$mirror" ] || mirror=$(sed -n 's/^deb \(\[[^]]*\] \)\?\(http[^ ]*\/debian\)\/* .*/\2/p' /etc/apt/sources.list 2>/dev/null | head -1)
-[ -n "$mirror" ] || mirror=http://deb.debian.org/debian
+# The host's own Debian mirror, as its apt names it (what apt would fetch, read
+# without fetching anything): the guest comes from where the host's packages come from.
+host_codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+mirror=$(apt-get update --print-uris 2>/dev/null |
+    sed -n "s,^'\(.*\)/dists/\($suite\|${host_codename:-$suite}\)/InRelease' .*,\1,p" | head -1)
+[ -n "$mirror" ] || {
+    echo "vm-guest: apt names no Debian mirror for $suite here; add one to /etc/apt/sources.list.d" >&2
+    exit 1
+}
 # What the Wine tests, the demo, the benchmark and the screenshot use in the guest;
 # ctest comes with cmake. The initrd's default module set holds the virtio disk and ext4.
 packages=(wine wine32:i386 locales cmake xvfb xauth imagemagick fonts-wine kmod
