@@ -5,7 +5,7 @@
 #   ./run.sh bench       run the benchmarks (native core, and the whole event under Wine)
 #   ./run.sh fuzz [SEC]  run each fuzz target for SEC seconds (default 60)
 #   ./run.sh screenshot  render the settings dialog and the about box to PNG under Xvfb
-#   ./run.sh release     build the user's download: nowtune.dll and its README in a zip
+#   ./run.sh release     build the user's download: nowtune.dll and its READMEs in a zip
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=$here/build
