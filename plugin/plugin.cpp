@@ -3,6 +3,7 @@
 #include "../host/host.h"
 #include "../host/wire.h"
 #include "../settings/settings.h"
+#include "../track/track.h"
 #include "status.h"
 
 // Calls of the host into the module that have not returned yet. The settings
@@ -75,6 +76,7 @@ extern "C" MODULE_EDGE BOOL WINAPI DllMainCRTStartup(HINSTANCE instance, DWORD r
     if (reason == DLL_PROCESS_ATTACH) {
         initButton(instance, buttonFun);
         initSettings();
+        initTrack();
     }
     return TRUE;
 }

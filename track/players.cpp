@@ -16,21 +16,74 @@ const char kMpcHcClass[] = "MediaPlayerClassicW";
 const char kMpcHcIdleShort[] = "MPC-HC";
 const char kMpcHcIdleLong[] = "Media Player Classic Home Cinema";
 
+// VLC 3's main window is a generic Qt one: "Artist - Song - VLC media player",
+// "VLC media player" alone when idle.
+const char kVlcProgram[] = "vlc.exe";
+const char kVlcClass[] = "Qt5QWindowIcon";
+const char kVlcTitleEnd[] = " - VLC media player";
+// MusicBee's class is WinForms' and changes between builds, so any is taken:
+// "Artist - Song - MusicBee", "MusicBee" alone when idle.
+const char kMusicBeeProgram[] = "MusicBee.exe";
+const char kMusicBeeTitleEnd[] = " - MusicBee";
+// Spotify's main window shows "Artist - Song" while it plays, and "Spotify",
+// "Spotify Premium" or "Spotify Free" while paused or idle. Its other windows
+// have other classes or empty titles.
+const char kSpotifyProgram[] = "Spotify.exe";
+const char kSpotifyClass[] = "Chrome_WidgetWin_0";
+const char kSpotifyIdleStart[] = "Spotify";
+
 const Player kPlayers[kPlayerCount] = {
-    {{kLightAlloyClass}, titleToEnding, kLightAlloyTitleEnd, {}, interfaceWinamp},
-    {{kWinampClass}, titleWinamp, kWinampTitleEnd, {}, interfaceWinamp},
-    {{kAimpRemoteName}, titleNone, nullptr, {}, interfaceAimp},
-    {{kPotPlayerClass, kPotPlayer64Class}, titleToEnding, kPotPlayerTitleEnd, {}, interfacePotPlayer},
-    {{kFoobarClass}, titleToEnding, kFoobarTitleEnd, {}, interfaceNone},
-    {{kMpcBeClass}, titleToEnding, kMpcBeTitleEnd, {}, interfaceNone},
-    {{kMpcHcClass}, titleWhole, nullptr, {kMpcHcIdleShort, kMpcHcIdleLong}, interfaceNone},
+    {{kLightAlloyClass}, nullptr, titleToEnding, kLightAlloyTitleEnd, {}, interfaceWinamp},
+    {{kWinampClass}, nullptr, titleWinamp, kWinampTitleEnd, {}, interfaceWinamp},
+    {{kAimpRemoteName}, nullptr, titleNone, nullptr, {}, interfaceAimp},
+    {{kPotPlayerClass, kPotPlayer64Class}, nullptr, titleToEnding, kPotPlayerTitleEnd, {}, interfacePotPlayer},
+    {{kFoobarClass}, nullptr, titleToEnding, kFoobarTitleEnd, {}, interfaceNone},
+    {{kMpcBeClass}, nullptr, titleToEnding, kMpcBeTitleEnd, {}, interfaceNone},
+    {{kMpcHcClass}, nullptr, titleWhole, nullptr, {kMpcHcIdleShort, kMpcHcIdleLong}, interfaceNone},
+    {{kVlcClass}, kVlcProgram, titleToEnding, kVlcTitleEnd, {}, interfaceNone},
+    {{}, kMusicBeeProgram, titleToEnding, kMusicBeeTitleEnd, {}, interfaceNone},
+    {{kSpotifyClass}, kSpotifyProgram, titleWholeUnless, nullptr, {kSpotifyIdleStart}, interfaceNone},
 };
 
-static bool isIdleTitle(const Player &player, const char *title, u32 titleLength)
+// Whether title is one of the idle titles, or with wholeOnly false begins with one.
+static bool isIdleTitle(const Player &player, const char *title, u32 titleLength, bool wholeOnly)
 {
-    for (const char *idle : player.idleTitles)
-        if (idle && textLength(idle) == titleLength && sameBytes(idle, title, titleLength)) return true;
+    for (const char *idle : player.idleTitles) {
+        const u32 n = idle ? textLength(idle) : 0;
+        if (idle && (wholeOnly ? n == titleLength : n <= titleLength) && sameBytes(idle, title, n)) return true;
+    }
     return false;
+}
+
+const u16 kAsciiCaseBit = 0x20;
+const u16 kFolderSeparators[] = {'\\', '/'};
+
+static bool isFolderSeparator(u16 unit)
+{
+    for (u16 separator : kFolderSeparators)
+        if (unit == separator) return true;
+    return false;
+}
+
+// Program names are ASCII; Windows compares file names without regard to case.
+static u16 asciiLower(u16 unit)
+{
+    return unit >= 'A' && unit <= 'Z' ? unit | kAsciiCaseBit : unit;
+}
+
+u32 playerOfProgram(const u16 *path, u32 units)
+{
+    u32 start = units;
+    while (start && !isFolderSeparator(path[start - 1]))
+        start--;
+    for (u32 row = kFirstProgramRow; row < kPlayerCount; row++) {
+        const char *name = kPlayers[row].program;
+        u32 i = 0;
+        while (start + i < units && name[i] && asciiLower(path[start + i]) == asciiLower((u8)name[i]))
+            i++;
+        if (start + i == units && !name[i]) return row;
+    }
+    return kPlayerCount;
 }
 
 u32 trackFromTitle(const Player *player, const char *title, char *track, u32 trackCap, TextCut cut)
@@ -54,7 +107,8 @@ u32 trackFromTitle(const Player *player, const char *title, char *track, u32 tra
             if (endAt < titleLength) end = endAt;
             break;
         case titleWhole:
-            if (!isIdleTitle(*player, title, titleLength)) end = titleLength;
+        case titleWholeUnless:
+            if (!isIdleTitle(*player, title, titleLength, player->rule == titleWhole)) end = titleLength;
             break;
         case titleNone:
             end = titleLength;
@@ -70,7 +124,6 @@ const u32 kFieldBytes = 4;
 const u16 kHighSurrogateFirst = 0xD800;
 const u16 kHighSurrogateLast = 0xDBFF;
 const u16 kArtistTitleSeparator[] = {' ', '-', ' '};
-const u16 kFolderSeparators[] = {'\\', '/'};
 
 // A UTF-16 name built unit by unit: at most cap units, then nothing more.
 struct UnitWriter {
@@ -90,13 +143,6 @@ static void putUnits(UnitWriter *w, const u8 *bytes, u32 count)
 {
     for (u32 i = 0; i < count && !w->cutShort; i++)
         putUnit(w, getLe16(bytes + i * kUnitBytes));
-}
-
-static bool isFolderSeparator(u16 unit)
-{
-    for (u16 separator : kFolderSeparators)
-        if (unit == separator) return true;
-    return false;
 }
 
 u32 readAimpMapping(const u8 *mapping, u32 size, bool *active, PlayerAnswers *figures, u16 *name, u32 nameCap)

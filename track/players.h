@@ -17,20 +17,27 @@ enum PlayerInterface {
 
 // How the track's name comes out of the window's title.
 enum TitleRule {
-    titleWinamp,   // between the playlist number's ". " and the ending
-    titleToEnding, // up to the ending; a title without it names no track
-    titleWhole,    // the whole title, unless it is one of the idle titles
-    titleNone,     // the name comes from the player's interface, whole
+    titleWinamp,     // between the playlist number's ". " and the ending
+    titleToEnding,   // up to the ending; a title without it names no track
+    titleWhole,      // the whole title, unless it is one of the idle titles
+    titleWholeUnless, // the whole title, unless it begins with one of the idle titles
+    titleNone,       // the name comes from the player's interface, whole
 };
 
 const u32 kClassesPerPlayer = 2;
 const u32 kIdleTitlesPerPlayer = 2;
 
 struct Player {
-    const char *classes[kClassesPerPlayer]; // its main window's classes; unused ones null
+    // Its main window's classes; unused ones null. A program's player may have
+    // none: then its windows of any class are looked at.
+    const char *classes[kClassesPerPlayer];
+    // Null for a player found by its window class alone. Otherwise its
+    // program's file name, matched without regard to case: its windows' classes
+    // are not its own, so another program's windows could wear them.
+    const char *program;
     TitleRule rule;
     const char *ending;                           // titleWinamp, titleToEnding
-    const char *idleTitles[kIdleTitlesPerPlayer]; // titleWhole: titles that mean nothing is playing
+    const char *idleTitles[kIdleTitlesPerPlayer]; // titleWhole, titleWholeUnless: nothing is playing
     PlayerInterface figures;
 };
 
@@ -40,12 +47,14 @@ const char kWinampTitleEnd[] = " - Winamp";
 const char kPlaylistNumberEnd[] = ". ";
 const char kLightAlloyTitleEnd[] = " - Light Alloy";
 
-// In the order they are looked for; the first found is the player. Light Alloy
-// and any Winamp-class window come first, whatever else runs.
-const u32 kPlayerCount = 7;
+// In the order they are looked for. Light Alloy, then a Winamp-class window:
+// whichever is found is the player, whatever its state. After them the first
+// that has a track is: the players found by class, then those found by program.
+const u32 kPlayerCount = 10;
 extern const Player kPlayers[kPlayerCount];
 const u32 kLightAlloyRow = 0;
 const u32 kWinampRow = 1;
+const u32 kFirstProgramRow = 7;
 
 // Winamp's window-message interface: WM_USER with the request in lParam.
 const u32 kIpcGetInfo = 126;
@@ -106,6 +115,10 @@ const u32 kAimpHeaderSize = 88;
 // A mapping whose string lengths run past its end, alone or together, is read
 // as nothing: inactive, all 0, no name.
 u32 readAimpMapping(const u8 *mapping, u32 size, bool *active, PlayerAnswers *figures, u16 *name, u32 nameCap);
+
+// The row of the player whose program the file at path (units UTF-16 units,
+// its folder included) is, or kPlayerCount for any other program.
+u32 playerOfProgram(const u16 *path, u32 units);
 
 // Cuts the track's name out of the title of player (null: none) into track
 // (trackCap bytes); a title the player's rule does not fit gives an empty name.

@@ -1,4 +1,4 @@
-// track.cpp -- finding the player window, reading its title or AIMP's mapping, and asking its figures
+// track.cpp -- finding the player, by window class or by program, reading its title or AIMP's mapping, and asking its figures
 #include "track.h"
 
 // A UTF-16 unit becomes at most three UTF-8 bytes (a surrogate pair, four
@@ -12,6 +12,16 @@ char g_trackName[kTrackCap];
 char g_work[kWorkCap];
 char g_scratch[kWorkCap];
 
+// Top-level windows one pass remembers for the next, each with its program's
+// row: a desktop with more has the rest looked up on every event.
+const u32 kKnownWindowsCap = 512;
+// A program's full path, in UTF-16 units; a longer one names no player.
+const DWORD kImagePathCap = 1024;
+// Longer than any class a player's row names, so a longer class never matches.
+const int kClassNameCap = 64;
+const char kKernelModule[] = "kernel32.dll";
+const char kQueryImageNameExport[] = "QueryFullProcessImageNameW";
+
 static const Player *g_player;
 static HWND g_playerWindow;
 // Set when the player's interface says it plays nothing: no name, all figures 0.
@@ -23,19 +33,26 @@ static PlayerAnswers g_aimpFigures;
 static char g_title[kTitleCap];
 static WCHAR g_wideTitle[kTitleReadSize];
 
-static void findPlayer()
+// Windows Vista and later; without it no program's player is found.
+typedef BOOL(WINAPI *QueryImageName)(HANDLE process, DWORD flags, LPWSTR path, PDWORD units);
+static QueryImageName g_queryImageName;
+
+struct KnownWindow {
+    HWND window;
+    DWORD process;
+    u32 row; // kPlayerCount: not a player's program
+};
+static KnownWindow g_windowsA[kKnownWindowsCap], g_windowsB[kKnownWindowsCap];
+// The windows the last pass met, in the order met, and those this pass has met.
+static KnownWindow *g_known = g_windowsA, *g_met = g_windowsB;
+static u32 g_knownCount, g_metCount;
+// Where in g_known the next window is expected: mostly the windows come in the
+// order they came last time.
+static u32 g_knownHint;
+
+void initTrack()
 {
-    for (const Player &player : kPlayers)
-        for (const char *name : player.classes) {
-            HWND window = name ? FindWindowA(name, NULL) : NULL;
-            if (window) {
-                g_player = &player;
-                g_playerWindow = window;
-                return;
-            }
-        }
-    g_player = NULL;
-    g_playerWindow = NULL;
+    g_queryImageName = (QueryImageName)(void *)GetProcAddress(GetModuleHandleA(kKernelModule), kQueryImageNameExport);
 }
 
 // Sends the player one read-only request with the bound. Once one has gone
@@ -80,30 +97,135 @@ static void encodeTitle(int units, TrackForm form)
     utf8FromUtf16(g_title, kTitleCap, (const u16 *)g_wideTitle, (u32)units);
 }
 
-void detectTrack(TrackForm form, bool wantName)
+// Makes window the player of this event, asks its state where its interface
+// tells it, and reads its track's name when wanted. True when it has a track:
+// its interface does not say it is stopped, and its name is not empty.
+static bool takePlayer(const Player *player, HWND window, TrackForm form, bool wantName)
 {
+    g_player = player;
+    g_playerWindow = window;
     g_playerSilent = false;
     g_playerStopped = false;
     g_trackName[0] = 0;
-    findPlayer();
-    if (!g_playerWindow) return;
     int units = 0;
     u32 state = 0;
-    if (g_player->figures == interfacePotPlayer) {
+    if (player->figures == interfacePotPlayer) {
         g_playerStopped = ask(WM_USER, kPotGetState, 0, &state) && state == kPotStopped;
-    } else if (g_player->figures == interfaceAimp) {
+    } else if (player->figures == interfaceAimp) {
         bool active;
         units = (int)readAimp(&active);
         g_playerStopped =
             !active || (ask(WM_USER + kAimpMessageOffset, kAimpPropertyState, 0, &state) && state == kAimpStopped);
     }
-    if (g_playerStopped || !wantName) return;
+    if (g_playerStopped || !wantName) return false;
     // InternalGetWindowText copies the text the system keeps for the window and
     // sends it nothing, so neither a hung window nor one of this process that
     // answers late can hold the host or write into the module's buffers.
-    if (g_player->rule != titleNone) units = InternalGetWindowText(g_playerWindow, g_wideTitle, kTitleReadSize);
+    if (player->rule != titleNone) units = InternalGetWindowText(window, g_wideTitle, kTitleReadSize);
     encodeTitle(units, form);
-    trackFromTitle(g_player, g_title, g_trackName, kTrackCap, form == trackUtf8 ? cutUtf8 : cutBytes);
+    return trackFromTitle(player, g_title, g_trackName, kTrackCap, form == trackUtf8 ? cutUtf8 : cutBytes) != 0;
+}
+
+static void takeNoPlayer()
+{
+    g_player = NULL;
+    g_playerWindow = NULL;
+    g_playerStopped = false;
+    g_trackName[0] = 0;
+}
+
+static u32 rowOfProcess(DWORD process)
+{
+    HANDLE handle = g_queryImageName ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process) : NULL;
+    if (!handle) return kPlayerCount;
+    WCHAR path[kImagePathCap];
+    DWORD units = kImagePathCap;
+    const BOOL named = g_queryImageName(handle, 0, path, &units);
+    CloseHandle(handle);
+    return named ? playerOfProgram((const u16 *)path, units) : kPlayerCount;
+}
+
+// The row of the program that owns window. The last pass's answer stands while
+// the window's process is the same; a process this pass met already is still
+// the one its id names, as its window lives.
+static u32 rowOfWindow(HWND window, DWORD process)
+{
+    for (u32 i = 0; i < g_knownCount; i++) {
+        const u32 at = (g_knownHint + i) % g_knownCount;
+        if (g_known[at].window != window) continue;
+        g_knownHint = (at + 1) % g_knownCount;
+        if (g_known[at].process == process) return g_known[at].row;
+        break;
+    }
+    for (u32 i = 0; i < g_metCount; i++)
+        if (g_met[i].process == process) return g_met[i].row;
+    return rowOfProcess(process);
+}
+
+static bool hasPlayerClass(const Player &player, HWND window)
+{
+    if (!player.classes[0]) return true;
+    char name[kClassNameCap];
+    const u32 n = (u32)GetClassNameA(window, name, kClassNameCap);
+    for (const char *wanted : player.classes)
+        if (wanted && textLength(wanted) == n && sameBytes(wanted, name, n)) return true;
+    return false;
+}
+
+// The best window one pass over the top-level windows found so far.
+struct ProgramPass {
+    TrackForm form;
+    u32 row;
+    HWND window;
+};
+
+static BOOL CALLBACK meetWindow(HWND window, LPARAM passAddress)
+{
+    ProgramPass *pass = (ProgramPass *)passAddress;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    const u32 row = rowOfWindow(window, process);
+    if (g_metCount < kKnownWindowsCap) g_met[g_metCount++] = KnownWindow{window, process, row};
+    // Only a player the table puts before the best so far is looked at.
+    if (row < pass->row && hasPlayerClass(kPlayers[row], window) && takePlayer(&kPlayers[row], window, pass->form, true)) {
+        pass->row = row;
+        pass->window = window;
+    }
+    return TRUE;
+}
+
+// The programs' players: one pass over the top-level windows, the first of the
+// table's order that has a track.
+static void findProgramPlayer(TrackForm form)
+{
+    ProgramPass pass = {form, kPlayerCount, NULL};
+    g_metCount = 0;
+    EnumWindows(meetWindow, (LPARAM)&pass);
+    KnownWindow *met = g_met;
+    g_met = g_known;
+    g_known = met;
+    g_knownCount = g_metCount;
+    g_knownHint = 0;
+    // A window looked at after the best one may have left its own name behind.
+    if (!pass.window || !takePlayer(&kPlayers[pass.row], pass.window, form, true)) takeNoPlayer();
+}
+
+void detectTrack(TrackForm form, bool wantName)
+{
+    // Light Alloy, then a Winamp-class window: found, it is the player whatever its state.
+    for (u32 row = kLightAlloyRow; row <= kWinampRow; row++)
+        if (HWND window = FindWindowA(kPlayers[row].classes[0], NULL)) {
+            takePlayer(&kPlayers[row], window, form, wantName);
+            return;
+        }
+    // Otherwise the first that has a track. Its name is read whatever the text
+    // asks, so that the text never decides which player gives the figures.
+    for (u32 row = kWinampRow + 1; row < kFirstProgramRow; row++)
+        for (const char *name : kPlayers[row].classes) {
+            HWND window = name ? FindWindowA(name, NULL) : NULL;
+            if (window && takePlayer(&kPlayers[row], window, form, true)) return;
+        }
+    findProgramPlayer(form);
 }
 
 void askPlayer(PlayerAnswers *answers)

@@ -23,9 +23,13 @@ extern char g_trackName[kTrackCap];
 extern char g_work[kWorkCap];
 extern char g_scratch[kWorkCap];
 
-// Finds the player window and, when the name is wanted and the player is not
-// stopped, puts the track's name into g_trackName; otherwise the name is left
-// empty. A player whose interface tells whether it plays is asked here.
+// Looks up what finding players by program needs from the system.
+void initTrack();
+// Finds the player and, when the name is wanted and the player is not stopped,
+// puts the track's name into g_trackName; otherwise the name is left empty. A
+// player whose interface tells whether it plays is asked here. Light Alloy or
+// a Winamp-class window is the player whatever its state; otherwise the first
+// player that has a track is, or none.
 void detectTrack(TrackForm form, bool wantName);
 // The figures of the player of the last detection, from its own interface;
 // each request is bounded, and once one goes unanswered no more are sent.

@@ -77,6 +77,10 @@ static std::string trackRef(const Player *player, const std::string &title)
         for (const char *idle : player->idleTitles)
             if (idle && t == idle) return "";
         return t;
+    case titleWholeUnless:
+        for (const char *idle : player->idleTitles)
+            if (idle && t.compare(0, strlen(idle), idle) == 0) return "";
+        return t;
     case titleNone:
         return t;
     }
@@ -189,7 +193,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (player && (flags & kFlagDecorate)) {
         if (player->rule == titleWinamp) title = "12. " + title + player->ending;
         if (player->rule == titleToEnding) title = title + player->ending;
-        if (player->rule == titleWhole) title = player->idleTitles[titleLength % kIdleTitlesPerPlayer];
+        const char *idle = player->idleTitles[titleLength % kIdleTitlesPerPlayer];
+        if (player->rule == titleWhole && idle) title = idle;
+        if (player->rule == titleWholeUnless && idle) title = idle + title;
     }
 
     Guarded trackBuffer(trackCap);

@@ -78,6 +78,39 @@ TEST(TrackFromTitle, TablePlayers)
     }
 }
 
+static const Player *playerOfProgramName(const std::u16string &path)
+{
+    const u32 row = playerOfProgram((const u16 *)path.data(), (u32)path.size());
+    return row < kPlayerCount ? &kPlayers[row] : nullptr;
+}
+
+TEST(TrackFromTitle, ProgramPlayers)
+{
+    const struct {
+        const char16_t *path;
+        const char *title;
+        const char *track;
+    } cases[] = {
+        {u"C:\\Program Files\\VideoLAN\\VLC\\vlc.exe", "Artist - Song - VLC media player", "Artist - Song"},
+        {u"C:\\Program Files\\VideoLAN\\VLC\\vlc.exe", "VLC media player", ""},
+        {u"D:/Apps/MusicBee/MUSICBEE.EXE", "Artist - Song - MusicBee", "Artist - Song"},
+        {u"D:/Apps/MusicBee/MusicBee.exe", "MusicBee", ""},
+        {u"C:\\Users\\u\\AppData\\Roaming\\Spotify\\Spotify.exe", "Artist - Song", "Artist - Song"},
+        {u"Spotify.exe", "Spotify Premium", ""},
+        {u"Spotify.exe", "Spotify", ""},
+        {u"Spotify.exe", "", ""},
+    };
+    for (const auto &c : cases) {
+        const Player *player = playerOfProgramName(c.path);
+        ASSERT_NE(player, nullptr);
+        EXPECT_EQ(trackOf(player, c.title), c.track) << c.title;
+    }
+    // Only the file's own name counts, whole.
+    for (const char16_t *other : {u"C:\\vlc.exe\\chrome.exe", u"C:\\Spotify.exe.bak", u"C:\\xvlc.exe", u"vlc.ex",
+                                  u"C:\\vlc.exe\\", u""})
+        EXPECT_EQ(playerOfProgramName(other), nullptr);
+}
+
 TEST(TrackFromTitle, CutToTheTrackBufferOnACharacterBoundary)
 {
     // 300 two-byte letters do not fit 511 bytes: the name stops on a whole letter.

@@ -296,6 +296,120 @@ static void testMalformedAimpMapping()
     }
 }
 
+// ---- Players found by their program. Copies of one stand-in under each program's
+// name, chrome.exe among them as a program whose windows wear the players' classes
+// and titles. None of these windows may be sent a request: no interface for
+// figures is documented, so every figure is 0.
+
+static const char kQtClass[] = "Qt5QWindowIcon";
+static const char kFormsClass[] = "WindowsForms10.Window.8.app.0.141b42a_r9_ad1";
+static const char kChromeClass[] = "Chrome_WidgetWin_0";
+static const char kNoFigures[] = "|0|0|0ch|0:00|0:00";
+
+static void setTitle(HWND window, const wchar_t *title)
+{
+    SendMessageW(window, WM_SETTEXT, 0, (LPARAM)title);
+}
+
+static void testProgramPlayers()
+{
+    start();
+    std::vector<HWND> shown;
+    const auto run = [&](const char *exe, const std::vector<ProgramWindow> &windows) {
+        const std::vector<HWND> started = startProgram("t_programs", exe, windows);
+        ok(started.size() == windows.size(), "%s did not start", exe);
+        shown.insert(shown.end(), started.begin(), started.end());
+        return started;
+    };
+    const auto expect = [](const std::string &track, const char *what) {
+        const std::string got = statusOf(kAllTags);
+        ok(got == track + kNoFigures, "%s: \"%s\"", what, got.c_str());
+    };
+    run("chrome.exe", {{kQtClass, "Song - VLC media player"},
+                       {kChromeClass, "Artist - Song"},
+                       {kFormsClass, "Artist - Song - MusicBee"}});
+    expect("", "another program's windows");
+    const HWND spotify = run("Spotify.exe", {{kChromeClass, "Spotify Premium"},
+                                             {"Chrome_WidgetWin_1", "Spotify Free"},
+                                             {"IME", "Default IME"},
+                                             {kChromeClass, ""}})[0];
+    const HWND musicBee = run("MusicBee.exe", {{kFormsClass, "MusicBee"}})[0];
+    const HWND vlc = run("vlc.exe", {{kQtClass, "VLC media player"}})[0];
+    expect("", "the players idle");
+    setTitle(spotify, L"Spotify");
+    expect("", "Spotify paused");
+    setTitle(spotify, L"S - Song");
+    expect("S - Song", "Spotify plays");
+    setTitle(musicBee, L"M - \x0421\x043F\x043B\x0438\x043D - MusicBee");
+    expect("M - \xD0\xA1\xD0\xBF\xD0\xBB\xD0\xB8\xD0\xBD", "MusicBee before Spotify");
+    setTitle(vlc, L"V - Song - VLC media player");
+    expect("V - Song", "VLC before MusicBee");
+    // The chat button's name comes in the ANSI code page.
+    g_requests.clear();
+    ok(loadPlugin(), "the module did not load again");
+    g_host.buttonHandle = 1;
+    writeBytes("t_track\\nowtune.dat", settingsFile(1, 1, "%track%"));
+    callPlugin(loadEvent("t_track\\"));
+    setTitle(vlc, L"VLC media player");
+    ok(pressButton(le32At(g_requests[0], 6)) != NULL, "the press got no answer");
+    Bytes append;
+    addCounted(append, textBytes("M - \xD1\xEF\xEB\xE8\xED"));
+    ok(g_requests.size() == 2 && g_requests[1] == eventMessage(5, 112, append), "the press appended [%s]",
+       g_requests.size() == 2 ? hexBytes(g_requests[1]).c_str() : "");
+    for (HWND window : shown)
+        ok(requestsReceived(window) == 0, "window %p was sent %zu requests", window, requestsReceived(window));
+    stopPrograms();
+}
+
+// ---- After Light Alloy and Winamp, an idle or stopped player does not stop the search:
+// the first that has a track is the player, whatever the text asks.
+
+static void testFirstWithATrack()
+{
+    start();
+    createPlayer(kFoobar, "foobar2000 v2.1");
+    createPlayer("MPC-BE", "Artist - Song - MPC-BE");
+    std::string got = statusOf("%track%");
+    ok(got == "Artist - Song", "an idle foobar2000 beside MPC-BE: \"%s\"", got.c_str());
+
+    start();
+    PlayerFigures f;
+    f.state = 0xFFFFFFFF;
+    HWND pot = createPlayer("PotPlayer", "Old.mp3 - PotPlayer", f);
+    createPlayer("MediaPlayerClassicW", "clip.mkv");
+    got = statusOf("%track%");
+    ok(got == "clip.mkv", "a stopped PotPlayer beside MPC-HC: \"%s\"", got.c_str());
+    checkRequests(pot, kPotPlayerRequests, 1, "a stopped PotPlayer");
+
+    // AIMP plays but names nothing, PotPlayer plays a track of its own: with or
+    // without %track% in the text, the figures are PotPlayer's.
+    start();
+    f = PlayerFigures();
+    f.length = 100;
+    HWND aimp = createAimp(L"", L"", L"", f);
+    pot = createPlayer("PotPlayer", "Song.mp3 - PotPlayer");
+    for (const char *text : {"%length%", "%track% %length%"}) {
+        got = statusOf(text);
+        ok(got == (text[1] == 'l' ? "4:05" : "Song.mp3 4:05"), "\"%s\" beside a nameless AIMP: \"%s\"", text,
+           got.c_str());
+        const PlayerQuery expected[] = {{aimp, 0x40, 0, kAimpMessage}, {pot, 0x5006, 0}, {pot, 0x5002, 0},
+                                        {pot, 0x5004, 0}};
+        ok(g_playerQueries.size() == 4, "%s: %zu requests", text, g_playerQueries.size());
+        for (size_t i = 0; i < g_playerQueries.size() && i < 4; i++)
+            ok(g_playerQueries[i].window == expected[i].window && g_playerQueries[i].wParam == expected[i].wParam,
+               "%s: request %zu was %#x to %p", text, i, (unsigned)g_playerQueries[i].wParam, g_playerQueries[i].window);
+        g_playerQueries.clear();
+    }
+
+    // An idle Winamp is still the player.
+    start();
+    HWND winamp = createPlayer(kWinamp, "Winamp 5.5");
+    createPlayer("MPC-BE", "Artist - Song - MPC-BE");
+    got = statusOf("[%track%]");
+    ok(got == "[]", "an idle Winamp beside MPC-BE: \"%s\"", got.c_str());
+    checkQuestions(winamp, "an idle Winamp");
+}
+
 int main()
 {
     testNoPlayer();
@@ -309,6 +423,8 @@ int main()
     testTablePlayers();
     testWinampAndLightAlloyWin();
     testMalformedAimpMapping();
+    testFirstWithATrack();
+    testProgramPlayers();
     destroyPlayers();
     unloadPlugin();
     return finishChecks("track_test");

@@ -51,7 +51,7 @@ static LRESULT answer(UINT message, WPARAM wParam, LPARAM lParam, const PlayerFi
 static LRESULT CALLBACK playerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_GETTEXT) g_titleRequests++;
-    if (message < WM_USER || message > 0x7FFF) return DefWindowProcW(window, message, wParam, lParam);
+    if (message < WM_USER || message > kLastUserMessage) return DefWindowProcW(window, message, wParam, lParam);
     g_playerQueries.push_back({window, wParam, lParam, message});
     return answer(message, wParam, lParam, g_figures[GetWindowLongPtrW(window, GWLP_USERDATA)]);
 }
@@ -132,37 +132,91 @@ void destroyPlayers()
     g_titleRequests = 0;
 }
 
-// The hung player lives in a process of its own: within one process, reading
-// another thread's window title sends it a message and would hang the reader
-// too, which a real player in its own process never does.
+// Stand-in players that live in processes of their own: within one process,
+// reading another thread's window title sends it a message and would hang the
+// reader too, which a real player in its own process never does.
 static PROCESS_INFORMATION g_hung;
+static std::vector<PROCESS_INFORMATION> g_programs;
+const int kStartPolls = 500;
+const DWORD kStartPollMs = 10;
+
+static std::string quoted(const std::string &text)
+{
+    return "\"" + text + "\"";
+}
+
+static bool startProcess(std::string command, PROCESS_INFORMATION *process)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, process) != FALSE;
+}
+
+static void endProcess(PROCESS_INFORMATION *process)
+{
+    TerminateProcess(process->hProcess, 0);
+    WaitForSingleObject(process->hProcess, INFINITE);
+    CloseHandle(process->hProcess);
+    CloseHandle(process->hThread);
+    *process = PROCESS_INFORMATION();
+}
+
+// The window of this class and title that the process shows, waiting for it a while.
+static HWND windowOf(DWORD process, const char *className, const char *title)
+{
+    for (int i = 0; i < kStartPolls; i++) {
+        for (HWND w = NULL; (w = FindWindowExA(NULL, w, className, title)) != NULL;) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == process) return w;
+        }
+        Sleep(kStartPollMs);
+    }
+    return NULL;
+}
 
 HWND startHungPlayer(const char *className, const char *title)
 {
     stopHungPlayer();
-    std::string command = std::string("hungplayer.exe \"") + className + "\" \"" + title + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &g_hung)) return NULL;
-    for (int i = 0; i < 500; i++) {
-        HWND window = FindWindowA(className, NULL);
-        if (window) {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process == g_hung.dwProcessId) return window;
-        }
-        Sleep(10);
-    }
-    stopHungPlayer();
-    return NULL;
+    if (!startProcess("hungplayer.exe " + quoted(className) + " " + quoted(title), &g_hung)) return NULL;
+    HWND window = windowOf(g_hung.dwProcessId, className, title);
+    if (!window) stopHungPlayer();
+    return window;
 }
 
 void stopHungPlayer()
 {
-    if (!g_hung.hProcess) return;
-    TerminateProcess(g_hung.hProcess, 0);
-    WaitForSingleObject(g_hung.hProcess, INFINITE);
-    CloseHandle(g_hung.hProcess);
-    CloseHandle(g_hung.hThread);
-    g_hung = PROCESS_INFORMATION();
+    if (g_hung.hProcess) endProcess(&g_hung);
+}
+
+std::vector<HWND> startProgram(const std::string &folder, const std::string &exeName,
+                               const std::vector<ProgramWindow> &windows)
+{
+    CreateDirectoryA(folder.c_str(), NULL);
+    const std::string path = folder + "\\" + exeName;
+    std::string command = quoted(path);
+    for (const ProgramWindow &w : windows)
+        command += " " + quoted(w.className) + " " + quoted(w.title);
+    PROCESS_INFORMATION process = {};
+    if (!CopyFileA("programplayer.exe", path.c_str(), FALSE) || !startProcess(command, &process)) return {};
+    g_programs.push_back(process);
+    std::vector<HWND> shown;
+    for (const ProgramWindow &w : windows)
+        if (HWND window = windowOf(process.dwProcessId, w.className, w.title)) shown.push_back(window);
+    return shown.size() == windows.size() ? shown : std::vector<HWND>();
+}
+
+void stopPrograms()
+{
+    for (PROCESS_INFORMATION &process : g_programs)
+        endProcess(&process);
+    g_programs.clear();
+}
+
+size_t requestsReceived(HWND window)
+{
+    static const UINT countMessage = RegisterWindowMessageA(kRequestCountMessage);
+    DWORD_PTR count = 0;
+    SendMessageTimeoutA(window, countMessage, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    return count;
 }

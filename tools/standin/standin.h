@@ -87,6 +87,27 @@ extern std::vector<PlayerQuery> g_playerQueries;
 // WM_GETTEXT messages the players received.
 extern size_t g_titleRequests;
 
+// The last message number a player's own interface may use: WM_USER up to this.
+const UINT kLastUserMessage = 0x7FFF;
+
+// ---- Players found by their program: copies of programplayer.exe under the
+// program's name, each with top-level windows of the classes and titles given.
+// They answer nothing and count what they receive.
+
+struct ProgramWindow {
+    const char *className;
+    const char *title;
+};
+// Starts folder\exeName (a copy of programplayer.exe) with these windows;
+// returns them in order, or none when it did not start.
+std::vector<HWND> startProgram(const std::string &folder, const std::string &exeName,
+                               const std::vector<ProgramWindow> &windows);
+void stopPrograms();
+// Sent to a program's window, answered with the messages from WM_USER to
+// kLastUserMessage it has received.
+const char kRequestCountMessage[] = "nowtune stand-in: requests received";
+size_t requestsReceived(HWND window);
+
 // A player window owned by a thread that never reads its messages: a hung player.
 HWND startHungPlayer(const char *className, const char *title);
 void stopHungPlayer();
