@@ -26,6 +26,7 @@ static void unloadEvent()
 {
     removeChatButton();
     closeSettingsDialog();
+    endTrack();
     // The host has said goodbye: whatever still runs below sends it nothing.
     initHost(NULL);
     // The host may free the module as soon as this event returns, while a call

@@ -145,6 +145,27 @@ static void putUnits(UnitWriter *w, const u8 *bytes, u32 count)
         putUnit(w, getLe16(bytes + i * kUnitBytes));
 }
 
+// A name cut short ends on a whole character; returns its units.
+static u32 finishName(const UnitWriter &w)
+{
+    const bool cutInPair =
+        w.cutShort && w.used && w.name[w.used - 1] >= kHighSurrogateFirst && w.name[w.used - 1] <= kHighSurrogateLast;
+    return cutInPair ? w.used - 1 : w.used;
+}
+
+u32 artistTitleName(const u8 *artist, u32 artistUnits, const u8 *title, u32 titleUnits, u16 *name, u32 nameCap)
+{
+    UnitWriter w = {name, nameCap, 0, false};
+    if (!titleUnits) return 0;
+    if (artistUnits) {
+        putUnits(&w, artist, artistUnits);
+        for (u16 unit : kArtistTitleSeparator)
+            putUnit(&w, unit);
+    }
+    putUnits(&w, title, titleUnits);
+    return finishName(w);
+}
+
 u32 readAimpMapping(const u8 *mapping, u32 size, bool *active, PlayerAnswers *figures, u16 *name, u32 nameCap)
 {
     *active = false;
@@ -169,22 +190,13 @@ u32 readAimpMapping(const u8 *mapping, u32 size, bool *active, PlayerAnswers *fi
     figures->length = getLe32(mapping + kAimpDurationAt) / kMillisecondsPerSecond;
 
     // "Artist - Title", the title alone, or without a title the file's own name.
+    if (lengths[aimpTitle])
+        return artistTitleName(strings[aimpArtist], lengths[aimpArtist], strings[aimpTitle], lengths[aimpTitle], name,
+                               nameCap);
     UnitWriter w = {name, nameCap, 0, false};
-    if (lengths[aimpTitle]) {
-        if (lengths[aimpArtist]) {
-            putUnits(&w, strings[aimpArtist], lengths[aimpArtist]);
-            for (u16 unit : kArtistTitleSeparator)
-                putUnit(&w, unit);
-        }
-        putUnits(&w, strings[aimpTitle], lengths[aimpTitle]);
-    } else {
-        u32 start = lengths[aimpFileName];
-        while (start && !isFolderSeparator(getLe16(strings[aimpFileName] + (start - 1) * kUnitBytes)))
-            start--;
-        putUnits(&w, strings[aimpFileName] + start * kUnitBytes, lengths[aimpFileName] - start);
-    }
-    // A name cut short ends on a whole character.
-    if (w.cutShort && w.used && name[w.used - 1] >= kHighSurrogateFirst && name[w.used - 1] <= kHighSurrogateLast)
-        w.used--;
-    return w.used;
+    u32 start = lengths[aimpFileName];
+    while (start && !isFolderSeparator(getLe16(strings[aimpFileName] + (start - 1) * kUnitBytes)))
+        start--;
+    putUnits(&w, strings[aimpFileName] + start * kUnitBytes, lengths[aimpFileName] - start);
+    return finishName(w);
 }

@@ -13,6 +13,7 @@ enum PlayerInterface {
     interfaceWinamp,    // Winamp's five questions
     interfacePotPlayer, // PotPlayer's time and state commands
     interfaceAimp,      // AIMP's remote file mapping and its property messages
+    interfaceSession,   // the system's media session: length and position
 };
 
 // How the track's name comes out of the window's title.
@@ -105,6 +106,11 @@ const u32 kAimpSampleRateAt = 32; // Hz
 const u32 kAimpLengthsAt = 40;    // album, artist, date, file name, genre, title: UTF-16 units each
 enum AimpString { aimpAlbum, aimpArtist, aimpDate, aimpFileName, aimpGenre, aimpTitle, aimpStringCount };
 const u32 kAimpHeaderSize = 88;
+
+// "Artist - Title" from UTF-16 texts (little-endian units), or the title alone
+// without an artist, into name (at most nameCap units, never ending inside a
+// surrogate pair); no title gives no name. Returns the name's units.
+u32 artistTitleName(const u8 *artist, u32 artistUnits, const u8 *title, u32 titleUnits, u16 *name, u32 nameCap);
 
 // Reads AIMP's mapping (size bytes of it, no more than kAimpMappingSize are
 // looked at): whether it is active, its figures in the units every player's

@@ -1,12 +1,15 @@
 // track.cpp -- finding the player, by window class or by program, reading its title or AIMP's mapping, and asking its figures
 #include "track.h"
+#include "sessionworker.h"
 
 // A UTF-16 unit becomes at most three UTF-8 bytes (a surrogate pair, four
 // bytes for two units) and at most two bytes of a double-byte ANSI code page,
 // so a whole title always fits before it is cut.
 const u32 kTitleCap = 3 * (kTitleReadSize - 1) + 1;
-// A track's name from AIMP's mapping is held to what a title read gives.
+// A track's name from AIMP's mapping or the media session is held to what a
+// title read gives.
 const u32 kNameUnitsCap = kTitleReadSize - 1;
+static_assert(kSessionNameCap == kNameUnitsCap, "a session's name is read as a title is");
 
 char g_trackName[kTrackCap];
 char g_work[kWorkCap];
@@ -30,6 +33,9 @@ static bool g_playerStopped;
 static bool g_playerSilent;
 // AIMP's figures, read from its mapping with its name.
 static PlayerAnswers g_aimpFigures;
+// The last read of the system's media session, when it is the player.
+static SessionRead g_session;
+static const Player kSessionPlayer = {{}, nullptr, titleNone, nullptr, {}, interfaceSession};
 static char g_title[kTitleCap];
 static WCHAR g_wideTitle[kTitleReadSize];
 
@@ -195,8 +201,8 @@ static BOOL CALLBACK meetWindow(HWND window, LPARAM passAddress)
 }
 
 // The programs' players: one pass over the top-level windows, the first of the
-// table's order that has a track.
-static void findProgramPlayer(TrackForm form)
+// table's order that has a track. True when one has.
+static bool findProgramPlayer(TrackForm form)
 {
     ProgramPass pass = {form, kPlayerCount, NULL};
     g_metCount = 0;
@@ -207,7 +213,24 @@ static void findProgramPlayer(TrackForm form)
     g_knownCount = g_metCount;
     g_knownHint = 0;
     // A window looked at after the best one may have left its own name behind.
-    if (!pass.window || !takePlayer(&kPlayers[pass.row], pass.window, form, true)) takeNoPlayer();
+    return pass.window && takePlayer(&kPlayers[pass.row], pass.window, form, true);
+}
+
+// Last, what the system's media session plays.
+static bool takeSession(TrackForm form)
+{
+    if (!readMediaSession(&g_session)) return false;
+    g_player = &kSessionPlayer;
+    g_playerWindow = NULL;
+    g_playerStopped = false;
+    copyMemory(g_wideTitle, g_session.name, g_session.nameUnits * sizeof(WCHAR));
+    encodeTitle((int)g_session.nameUnits, form);
+    return trackFromTitle(g_player, g_title, g_trackName, kTrackCap, form == trackUtf8 ? cutUtf8 : cutBytes) != 0;
+}
+
+void endTrack()
+{
+    endMediaSession();
 }
 
 void detectTrack(TrackForm form, bool wantName)
@@ -225,13 +248,13 @@ void detectTrack(TrackForm form, bool wantName)
             HWND window = name ? FindWindowA(name, NULL) : NULL;
             if (window && takePlayer(&kPlayers[row], window, form, true)) return;
         }
-    findProgramPlayer(form);
+    if (!findProgramPlayer(form) && !takeSession(form)) takeNoPlayer();
 }
 
 void askPlayer(PlayerAnswers *answers)
 {
     *answers = PlayerAnswers();
-    if (!g_playerWindow || g_playerStopped) return;
+    if (!g_player || g_playerStopped) return;
     switch (g_player->figures) {
     case interfaceWinamp: {
         u32 *figures[kQuestionCount] = {&answers->bitRate, &answers->sampleRate, &answers->channels,
@@ -249,6 +272,12 @@ void askPlayer(PlayerAnswers *answers)
         *answers = g_aimpFigures;
         ask(WM_USER + kAimpMessageOffset, kAimpPropertyPosition, 0, &answers->position);
         break;
+    case interfaceSession: {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        sessionFigures(&g_session, (int64_t)now.dwHighDateTime << 32 | now.dwLowDateTime, answers);
+        break;
+    }
     case interfaceNone:
         break;
     }

@@ -29,8 +29,11 @@ void initTrack();
 // puts the track's name into g_trackName; otherwise the name is left empty. A
 // player whose interface tells whether it plays is asked here. Light Alloy or
 // a Winamp-class window is the player whatever its state; otherwise the first
-// player that has a track is, or none.
+// player that has a track is, then the system's media session when it plays,
+// or none.
 void detectTrack(TrackForm form, bool wantName);
+// Ends what finding players started: the media session's worker.
+void endTrack();
 // The figures of the player of the last detection, from its own interface;
 // each request is bounded, and once one goes unanswered no more are sent.
 void askPlayer(PlayerAnswers *answers);

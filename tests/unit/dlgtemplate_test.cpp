@@ -278,7 +278,7 @@ TEST(DialogTemplate, RefusedInputWritesNothing)
     }
 }
 
-TEST(DialogTexts, AboutTextIsThirteenLinesJoinedByCrLf)
+TEST(DialogTexts, AboutTextIsFourteenLinesJoinedByCrLf)
 {
     const std::u16string about = from1251(kAboutText);
     std::vector<std::u16string> lines;
@@ -286,7 +286,7 @@ TEST(DialogTexts, AboutTextIsThirteenLinesJoinedByCrLf)
     for (size_t at; (at = about.find(u"\r\n", start)) != std::u16string::npos; start = at + 2)
         lines.push_back(about.substr(start, at - start));
     lines.push_back(about.substr(start));
-    ASSERT_EQ(13u, lines.size()) << "12 CR LF pairs";
+    ASSERT_EQ(14u, lines.size()) << "13 CR LF pairs";
     for (const std::u16string &line : lines)
         EXPECT_EQ(std::u16string::npos, line.find_first_of(u"\r\n")) << "a lone CR or LF";
     EXPECT_EQ(u"Плагин для вставки названия проигрываемого трека в текст допстатуса Palaver", lines.front());

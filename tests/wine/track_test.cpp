@@ -5,21 +5,8 @@
 
 static const char kWinamp[] = "Winamp v1.x";
 static const char kLightAlloy[] = "LightAlloyFront";
-static const std::string kAllTags = "%track%|%bitrate%|%samplerate%|%channels%|%length%|%position%";
 // The questions in the order they must come: bit rate, sample rate, channels, length, position.
 static const PlayerQuery kQuestionOrder[] = {{0, 1, 126}, {0, 0, 126}, {0, 2, 126}, {0, 1, 105}, {0, 0, 105}};
-
-// The expanded text of a status answer, or "<null>" for no answer.
-static std::string statusOf(const std::string &text, const Bytes &stringA = textBytes("A"))
-{
-    const Bytes answer = frameBytes(callPlugin(statusEvent(stringA, textBytes(text))));
-    ok(lastStackDelta() == 0, "pluginFun left the stack off by %d bytes", lastStackDelta());
-    if (answer.size() < 13) return "<null>";
-    const size_t at = 9 + le32At(answer, 5);
-    const u32 lengthR = le32At(answer, at);
-    ok(answer.size() == at + 4 + lengthR, "answer of %zu bytes, lengths say %zu", answer.size(), at + 4 + lengthR);
-    return std::string(answer.begin() + at + 4, answer.end());
-}
 
 // Checks that window, and no other player, received exactly the requests
 // expected, in order, then forgets them.

@@ -17,7 +17,9 @@ static int g_stackDelta;
 
 bool loadPlugin(const char *path)
 {
+    // What the earlier copy sent as it went belongs to no test of the new one.
     unloadPlugin();
+    g_requests.clear();
     g_module = LoadLibraryA(path);
     // Looked up by its plain name, as the host does: a decorated export fails here.
     g_pluginFun = g_module ? (PluginFun)(void *)GetProcAddress(g_module, "pluginFun") : NULL;
@@ -26,6 +28,9 @@ bool loadPlugin(const char *path)
 
 void unloadPlugin()
 {
+    // As the host does: the unload event first. A module freed without it
+    // keeps itself loaded while its worker thread runs.
+    if (g_pluginFun) callPlugin(eventMessage(kEventKind, 2));
     if (g_module) FreeLibrary(g_module);
     g_module = NULL;
     g_pluginFun = NULL;
@@ -80,6 +85,17 @@ Bytes loadEvent(const std::string &folder, const std::string &skipped, u32 hostF
     addCounted(body, textBytes(skipped));
     addCounted(body, textBytes(folder));
     return eventMessage(kEventKind, 1, body);
+}
+
+std::string statusOf(const std::string &text, const Bytes &stringA)
+{
+    const Bytes answer = frameBytes(callPlugin(statusEvent(stringA, textBytes(text))));
+    ok(lastStackDelta() == 0, "pluginFun left the stack off by %d bytes", lastStackDelta());
+    if (answer.size() < 13) return "<null>";
+    const size_t at = 9 + le32At(answer, 5);
+    const u32 lengthB = le32At(answer, at);
+    ok(answer.size() == at + 4 + lengthB, "answer of %zu bytes, lengths say %zu", answer.size(), at + 4 + lengthB);
+    return std::string(answer.begin() + at + 4, answer.end());
 }
 
 u32 le32At(const Bytes &bytes, size_t at)

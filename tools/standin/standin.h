@@ -9,6 +9,7 @@
 
 // Loads the module fresh (unloading any earlier copy, so its statics start anew).
 bool loadPlugin(const char *path = "nowtune.dll");
+// Sends the unload event and frees the module.
 void unloadPlugin();
 HMODULE pluginModule();
 
@@ -20,6 +21,12 @@ int lastStackDelta(); // bytes the last call left on (positive) or took off the 
 
 // The load event, in the layout the module reads; the others are in events.h.
 Bytes loadEvent(const std::string &folder, const std::string &skipped = "Palaver", u32 hostFunAddress = 0);
+
+// Every tag, between bars.
+const char kAllTags[] = "%track%|%bitrate%|%samplerate%|%channels%|%length%|%position%";
+// Sends a status-text event and gives the expanded text of its answer, or
+// "<null>" for no answer; checks the stack and the answer's lengths on the way.
+std::string statusOf(const std::string &text, const Bytes &stringA = textBytes("A"));
 
 u32 le32At(const Bytes &bytes, size_t at);
 // A settings file as the module writes it: version, flag, mode, template, zeros to 259 bytes.

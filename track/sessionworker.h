@@ -1,0 +1,11 @@
+// sessionworker.h -- the system's media session, read by a worker thread of the module's own
+#pragma once
+
+#include "session.h"
+
+// Wakes the worker (starting it the first time) for a fresh read and waits for
+// it a while; takes that read, or the last one that was complete, or none.
+// True when it holds a playing session with a name.
+bool readMediaSession(SessionRead *read);
+// Ends the worker, if one runs, and waits for it a while.
+void endMediaSession();
