@@ -1,4 +1,4 @@
-// plugin.cpp -- the module's entry point, pluginFun and the button's function, which route the host's calls to each subsystem
+// plugin.cpp -- the entry point, pluginFun and the button's function: the host's calls routed to each subsystem
 #include "../button/button.h"
 #include "../host/host.h"
 #include "../host/wire.h"

@@ -1,4 +1,4 @@
-// track.cpp -- finding the player, by window class or by program, reading its title or AIMP's mapping, and asking its figures
+// track.cpp -- finding the player (by class, by program, or the media session), its name and its figures
 #include "track.h"
 #include "sessionworker.h"
 
@@ -193,7 +193,8 @@ static BOOL CALLBACK meetWindow(HWND window, LPARAM passAddress)
     const u32 row = rowOfWindow(window, process);
     if (g_metCount < kKnownWindowsCap) g_met[g_metCount++] = KnownWindow{window, process, row};
     // Only a player the table puts before the best so far is looked at.
-    if (row < pass->row && hasPlayerClass(kPlayers[row], window) && takePlayer(&kPlayers[row], window, pass->form, true)) {
+    if (row < pass->row && hasPlayerClass(kPlayers[row], window) &&
+        takePlayer(&kPlayers[row], window, pass->form, true)) {
         pass->row = row;
         pass->window = window;
     }

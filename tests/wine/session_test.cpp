@@ -135,7 +135,8 @@ static void testSessions()
     showSession(kPlaying, L"Artist", L"Warm-up");
     awaitFirstRead();
     // "Сплин - Выхода нет" arrives in UTF-8.
-    showSession(kPlaying, L"\x0421\x043F\x043B\x0438\x043D", L"\x0412\x044B\x0445\x043E\x0434\x0430 \x043D\x0435\x0442");
+    showSession(kPlaying, L"\x0421\x043F\x043B\x0438\x043D",
+                L"\x0412\x044B\x0445\x043E\x0434\x0430 \x043D\x0435\x0442");
     std::string got = boundedStatus(kAllTags);
     ok(got == "\xD0\xA1\xD0\xBF\xD0\xBB\xD0\xB8\xD0\xBD - \xD0\x92\xD1\x8B\xD1\x85\xD0\xBE\xD0\xB4\xD0\xB0 "
               "\xD0\xBD\xD0\xB5\xD1\x82|0|0|0ch|4:05|1:05",

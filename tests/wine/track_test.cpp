@@ -384,7 +384,8 @@ static void testFirstWithATrack()
         ok(g_playerQueries.size() == 4, "%s: %zu requests", text, g_playerQueries.size());
         for (size_t i = 0; i < g_playerQueries.size() && i < 4; i++)
             ok(g_playerQueries[i].window == expected[i].window && g_playerQueries[i].wParam == expected[i].wParam,
-               "%s: request %zu was %#x to %p", text, i, (unsigned)g_playerQueries[i].wParam, g_playerQueries[i].window);
+               "%s: request %zu was %#x to %p", text, i, (unsigned)g_playerQueries[i].wParam,
+               g_playerQueries[i].window);
         g_playerQueries.clear();
     }
 
