@@ -18,11 +18,11 @@ enum PlayerInterface {
 
 // How the track's name comes out of the window's title.
 enum TitleRule {
-    titleWinamp,     // between the playlist number's ". " and the ending
-    titleToEnding,   // up to the ending; a title without it names no track
-    titleWhole,      // the whole title, unless it is one of the idle titles
+    titleWinamp,      // between the playlist number's ". " and the ending
+    titleToEnding,    // up to the ending; a title without it names no track
+    titleWhole,       // the whole title, unless it is one of the idle titles
     titleWholeUnless, // the whole title, unless it begins with one of the idle titles
-    titleNone,       // the name comes from the player's interface, whole
+    titleNone,        // the name comes from the player's interface, whole
 };
 
 const u32 kClassesPerPlayer = 2;
