@@ -106,7 +106,10 @@ template <typename Function> static bool lookUp(Function *function, const char *
 
 static bool loadRuntime()
 {
-    g_runtime.module = LoadLibraryA(kRuntimeModule);
+    // From the system's folder only: where Windows has no combase.dll (7 and
+    // before), a bare name would be looked for in the messenger's folder, the
+    // current one and the PATH. Systems that know no such flag have no WinRT.
+    g_runtime.module = LoadLibraryExA(kRuntimeModule, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     return g_runtime.module && lookUp(&g_runtime.initialize, "RoInitialize") &&
            lookUp(&g_runtime.uninitialize, "RoUninitialize") &&
            lookUp(&g_runtime.activationFactory, "RoGetActivationFactory") &&
