@@ -90,17 +90,20 @@ static u32 readAimp(bool *active)
     return units;
 }
 
-// Puts the units in g_wideTitle into g_title in the form the path wants.
-static void encodeTitle(int units, TrackForm form)
+// Puts the units in g_wideTitle into g_title in the form the path wants, and
+// the track's name cut out of it by player's rule into g_trackName. True when
+// the name is not empty.
+static bool nameFromTitle(const Player *player, int units, TrackForm form)
 {
     if (form == trackAnsi) {
         const int n = WideCharToMultiByte(CP_ACP, 0, g_wideTitle, units, g_title, (int)kTitleCap - 1, NULL, NULL);
         g_title[n] = 0;
-        return;
+    } else {
+        // Encoded here: under Wine, WideCharToMultiByte cost more than all the
+        // rest of the event's own work.
+        utf8FromUtf16(g_title, kTitleCap, (const u16 *)g_wideTitle, (u32)units);
     }
-    // Encoded here: under Wine, WideCharToMultiByte cost more than all the rest
-    // of the event's own work.
-    utf8FromUtf16(g_title, kTitleCap, (const u16 *)g_wideTitle, (u32)units);
+    return trackFromTitle(player, g_title, g_trackName, kTrackCap, form == trackUtf8 ? cutUtf8 : cutBytes) != 0;
 }
 
 // Makes window the player of this event, asks its state where its interface
@@ -128,8 +131,7 @@ static bool takePlayer(const Player *player, HWND window, TrackForm form, bool w
     // sends it nothing, so neither a hung window nor one of this process that
     // answers late can hold the host or write into the module's buffers.
     if (player->rule != titleNone) units = InternalGetWindowText(window, g_wideTitle, kTitleReadSize);
-    encodeTitle(units, form);
-    return trackFromTitle(player, g_title, g_trackName, kTrackCap, form == trackUtf8 ? cutUtf8 : cutBytes) != 0;
+    return nameFromTitle(player, units, form);
 }
 
 static void takeNoPlayer()
@@ -221,12 +223,10 @@ static bool findProgramPlayer(TrackForm form)
 static bool takeSession(TrackForm form)
 {
     if (!readMediaSession(&g_session)) return false;
+    takeNoPlayer();
     g_player = &kSessionPlayer;
-    g_playerWindow = NULL;
-    g_playerStopped = false;
     copyMemory(g_wideTitle, g_session.name, g_session.nameUnits * sizeof(WCHAR));
-    encodeTitle((int)g_session.nameUnits, form);
-    return trackFromTitle(g_player, g_title, g_trackName, kTrackCap, form == trackUtf8 ? cutUtf8 : cutBytes) != 0;
+    return nameFromTitle(g_player, (int)g_session.nameUnits, form);
 }
 
 void endTrack()
