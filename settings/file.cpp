@@ -50,21 +50,26 @@ void loadSettings(const u8 *folder, u32 folderLength)
     parseSettings(&g_settings, bytes, total);
 }
 
-// What Windows answers when another program has the file open without sharing
-// what the step needs.
-static bool heldByAnother(DWORD error)
+// What Windows answers when another program has the file at path open without
+// sharing what the step needs. Access denied also means a read-only file, which
+// no wait will change.
+static bool heldByAnother(DWORD error, const char *path)
 {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+    if (error == ERROR_SHARING_VIOLATION) return true;
+    const DWORD attributes = GetFileAttributesA(path);
+    return error == ERROR_ACCESS_DENIED &&
+           (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY));
 }
 
 // Runs step until it succeeds, or fails otherwise than by another program
-// holding the file, or the retries are spent; true when it succeeded. On false,
-// GetLastError tells the last failure.
-template <typename Step> static bool retryWhileHeld(Step step)
+// holding the file at path, or the retries are spent; returns ERROR_SUCCESS or
+// the last failure.
+template <typename Step> static DWORD retryWhileHeld(const char *path, Step step)
 {
     for (u32 tries = 0;; tries++) {
-        if (step()) return true;
-        if (!heldByAnother(GetLastError()) || tries == kHeldRetries) return false;
+        if (step()) return ERROR_SUCCESS;
+        const DWORD error = GetLastError();
+        if (!heldByAnother(error, path) || tries == kHeldRetries) return error;
         Sleep(kHeldRetryMs);
     }
 }
@@ -83,10 +88,10 @@ static bool writeTempFile(const char *tempPath)
     // A stale read-only copy left by an earlier save that died would refuse CREATE_ALWAYS.
     SetFileAttributesA(tempPath, FILE_ATTRIBUTE_NORMAL);
     HANDLE file = INVALID_HANDLE_VALUE;
-    if (!retryWhileHeld([&] {
+    if (retryWhileHeld(tempPath, [&] {
             file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
             return file != INVALID_HANDLE_VALUE;
-        }))
+        }) != ERROR_SUCCESS)
         return false;
     const bool complete = rewrite(file, g_settings.bytes, kSettingsSize);
     CloseHandle(file);
@@ -97,7 +102,7 @@ static bool writeTempFile(const char *tempPath)
 // save writes over it.
 static void removeTempFile(const char *tempPath)
 {
-    retryWhileHeld([&] { return DeleteFileA(tempPath) || GetLastError() == ERROR_FILE_NOT_FOUND; });
+    retryWhileHeld(tempPath, [&] { return DeleteFileA(tempPath) || GetLastError() == ERROR_FILE_NOT_FOUND; });
 }
 
 // Not atomic: a crash midway leaves a mixed file. Every failure this write
@@ -131,13 +136,14 @@ bool writeSettings()
         return false;
     }
     // Either file may be the one held: the temporary one just closed, or the
-    // settings file, which a viewer or backup tool may keep open.
-    if (retryWhileHeld([&] {
-            return MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-        }))
-        return true;
+    // settings file, which a viewer or backup tool may keep open. Only the
+    // settings file may be read-only.
+    const DWORD error = retryWhileHeld(g_settingsPath, [&] {
+        return MoveFileExA(tempPath, g_settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    });
+    if (error == ERROR_SUCCESS) return true;
     // Still held: a holder that shares writing lets the file be written all the same.
-    const bool saved = heldByAnother(GetLastError()) && writeInPlace();
+    const bool saved = heldByAnother(error, g_settingsPath) && writeInPlace();
     removeTempFile(tempPath);
     return saved;
 }

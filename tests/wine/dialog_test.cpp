@@ -706,6 +706,35 @@ static void testSaveWaitsOutAHolder()
     ok(!fileExists(temp), "the temporary file was left behind");
 }
 
+// A read-only settings file is not a held one: no wait makes it writable, so OK
+// gives up at once, and the file keeps the old settings.
+static void testReadOnlyFileFailsAtOnce()
+{
+    // Waiting out a holder takes four waits of 50 ms at the least.
+    const DWORD kRetriesMs = 200;
+    const std::string file = "t_dialog\\nowtune.dat";
+    const Bytes old = settingsFile(0, 0, "read-only");
+    DWORD took = 0;
+    HANDLE open = INVALID_HANDLE_VALUE;
+    session(old, {[&](HWND dialog) {
+        ok(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY), "cannot make %s read-only", file.c_str());
+        // Windows refuses to replace a read-only file, with access denied. Wine run as root
+        // replaces it, and refuses only a file that is open: so it is held open, sharing all.
+        open = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+        SetDlgItemTextA(dialog, kIdMessage, "new");
+        const DWORD before = GetTickCount();
+        click(dialog, kIdOk);
+        took = GetTickCount() - before;
+        return true;
+    }});
+    CloseHandle(open);
+    ok(took < kRetriesMs, "OK on a read-only file took %lu ms", took);
+    ok(readBytes(file) == old, "the read-only file changed");
+    ok(!fileExists("t_dialog\\nowtune.tmp"), "the temporary file was left behind");
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 // ---- The unload event inside the dialog's loop, the about box's, or OK's request to the
 // host: the user quits the messenger, or another plug-in unloads this one. A host may free
 // the module as soon as the event returns, while those loops still run below it: they
@@ -821,6 +850,7 @@ int main(int argc, char **argv)
     testModeTemplateAndHost();
     testSecondSettingsEvent();
     testSaveWaitsOutAHolder();
+    testReadOnlyFileFailsAtOnce();
     testUnloadInsideTheDialog();
     unloadPlugin();
     return finishChecks("dialog_test");
