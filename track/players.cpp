@@ -17,9 +17,10 @@ const char kMpcHcIdleShort[] = "MPC-HC";
 const char kMpcHcIdleLong[] = "Media Player Classic Home Cinema";
 
 // VLC 3's main window is a generic Qt one: "Artist - Song - VLC media player",
-// "VLC media player" alone when idle.
+// "VLC media player" alone when idle. Qt 5.12 and later put their version into
+// the class (Qt5152QWindowIcon, Qt662QWindowIcon); older Qt 5 does not.
 const char kVlcProgram[] = "vlc.exe";
-const char kVlcClass[] = "Qt5QWindowIcon";
+const char kVlcClass[] = "Qt*QWindowIcon";
 const char kVlcTitleEnd[] = " - VLC media player";
 // MusicBee's class is WinForms' and changes between builds, so any is taken:
 // "Artist - Song - MusicBee", "MusicBee" alone when idle.
@@ -52,6 +53,25 @@ static bool isIdleTitle(const Player &player, const char *title, u32 titleLength
         const u32 n = idle ? textLength(idle) : 0;
         if (idle && (wholeOnly ? n == titleLength : n <= titleLength) && sameBytes(idle, title, n)) return true;
     }
+    return false;
+}
+
+// Whether name (length bytes) is pattern, kAnyClassPart standing for any run.
+static bool classFits(const char *pattern, const char *name, u32 length)
+{
+    const u32 patternLength = textLength(pattern);
+    const u32 any = findByte(pattern, patternLength, kAnyClassPart);
+    if (any == patternLength) return length == patternLength && sameBytes(pattern, name, length);
+    const u32 tail = patternLength - any - 1;
+    return any + tail <= length && sameBytes(pattern, name, any) &&
+           sameBytes(pattern + any + 1, name + length - tail, tail);
+}
+
+bool playerHasClass(const Player &player, const char *className, u32 length)
+{
+    if (!player.classes[0]) return true;
+    for (const char *pattern : player.classes)
+        if (pattern && classFits(pattern, className, length)) return true;
     return false;
 }
 

@@ -28,6 +28,10 @@ enum TitleRule {
 const u32 kClassesPerPlayer = 2;
 const u32 kIdleTitlesPerPlayer = 2;
 
+// In a program's player's class, this stands for any run of characters: a
+// toolkit puts its version there (Qt5QWindowIcon, Qt5152QWindowIcon).
+const char kAnyClassPart = '*';
+
 struct Player {
     // Its main window's classes; unused ones null. A program's player may have
     // none: then its windows of any class are looked at.
@@ -121,6 +125,11 @@ u32 artistTitleName(const u8 *artist, u32 artistUnits, const u8 *title, u32 titl
 // A mapping whose string lengths run past its end, alone or together, is read
 // as nothing: inactive, all 0, no name.
 u32 readAimpMapping(const u8 *mapping, u32 size, bool *active, PlayerAnswers *figures, u16 *name, u32 nameCap);
+
+// Whether a window of class className (length bytes) may be player's: its
+// class is one of the player's, with kAnyClassPart standing for any run of
+// characters, or the player names none.
+bool playerHasClass(const Player &player, const char *className, u32 length);
 
 // The row of the player whose program the file at path (units UTF-16 units,
 // its folder included) is, or kPlayerCount for any other program.

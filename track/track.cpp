@@ -15,9 +15,6 @@ char g_trackName[kTrackCap];
 char g_work[kWorkCap];
 char g_scratch[kWorkCap];
 
-// Top-level windows one pass remembers for the next, each with its program's
-// row: a desktop with more has the rest looked up on every event.
-const u32 kKnownWindowsCap = 512;
 // A program's full path, in UTF-16 units; a longer one names no player.
 const DWORD kImagePathCap = 1024;
 // Longer than any class a player's row names, so a longer class never matches.
@@ -42,19 +39,6 @@ static WCHAR g_wideTitle[kTitleReadSize];
 // Windows Vista and later; without it no program's player is found.
 typedef BOOL(WINAPI *QueryImageName)(HANDLE process, DWORD flags, LPWSTR path, PDWORD units);
 static QueryImageName g_queryImageName;
-
-struct KnownWindow {
-    HWND window;
-    DWORD process;
-    u32 row; // kPlayerCount: not a player's program
-};
-static KnownWindow g_windowsA[kKnownWindowsCap], g_windowsB[kKnownWindowsCap];
-// The windows the last pass met, in the order met, and those this pass has met.
-static KnownWindow *g_known = g_windowsA, *g_met = g_windowsB;
-static u32 g_knownCount, g_metCount;
-// Where in g_known the next window is expected: mostly the windows come in the
-// order they came last time.
-static u32 g_knownHint;
 
 void initTrack()
 {
@@ -142,8 +126,11 @@ static void takeNoPlayer()
     g_trackName[0] = 0;
 }
 
-static u32 rowOfProcess(DWORD process)
+// The row of the player whose program owns window, or kPlayerCount.
+static u32 programOfWindow(HWND window)
 {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
     HANDLE handle = g_queryImageName ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process) : NULL;
     if (!handle) return kPlayerCount;
     WCHAR path[kImagePathCap];
@@ -153,33 +140,6 @@ static u32 rowOfProcess(DWORD process)
     return named ? playerOfProgram((const u16 *)path, units) : kPlayerCount;
 }
 
-// The row of the program that owns window. The last pass's answer stands while
-// the window's process is the same; a process this pass met already is still
-// the one its id names, as its window lives.
-static u32 rowOfWindow(HWND window, DWORD process)
-{
-    for (u32 i = 0; i < g_knownCount; i++) {
-        const u32 at = (g_knownHint + i) % g_knownCount;
-        if (g_known[at].window != window) continue;
-        g_knownHint = (at + 1) % g_knownCount;
-        if (g_known[at].process == process) return g_known[at].row;
-        break;
-    }
-    for (u32 i = 0; i < g_metCount; i++)
-        if (g_met[i].process == process) return g_met[i].row;
-    return rowOfProcess(process);
-}
-
-static bool hasPlayerClass(const Player &player, HWND window)
-{
-    if (!player.classes[0]) return true;
-    char name[kClassNameCap];
-    const u32 n = (u32)GetClassNameA(window, name, kClassNameCap);
-    for (const char *wanted : player.classes)
-        if (wanted && textLength(wanted) == n && sameBytes(wanted, name, n)) return true;
-    return false;
-}
-
 // The best window one pass over the top-level windows found so far.
 struct ProgramPass {
     TrackForm form;
@@ -187,20 +147,26 @@ struct ProgramPass {
     HWND window;
 };
 
+// The cheap tests first: the class, then the name its title gives. Only a
+// window that passes both has its program looked up.
 static BOOL CALLBACK meetWindow(HWND window, LPARAM passAddress)
 {
     ProgramPass *pass = (ProgramPass *)passAddress;
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    const u32 row = rowOfWindow(window, process);
-    if (g_metCount < kKnownWindowsCap) g_met[g_metCount++] = KnownWindow{window, process, row};
+    char name[kClassNameCap];
+    const u32 length = (u32)GetClassNameA(window, name, kClassNameCap);
+    int units = -1;
     // Only a player the table puts before the best so far is looked at.
-    if (row < pass->row && hasPlayerClass(kPlayers[row], window) &&
-        takePlayer(&kPlayers[row], window, pass->form, true)) {
-        pass->row = row;
-        pass->window = window;
+    for (u32 row = kFirstProgramRow; row < pass->row; row++) {
+        const Player *player = &kPlayers[row];
+        if (!playerHasClass(*player, name, length)) continue;
+        if (units < 0) units = InternalGetWindowText(window, g_wideTitle, kTitleReadSize);
+        if (nameFromTitle(player, units, pass->form) && programOfWindow(window) == row) {
+            pass->row = row;
+            pass->window = window;
+        }
     }
-    return TRUE;
+    // Nothing comes before the table's first program.
+    return pass->row != kFirstProgramRow;
 }
 
 // The programs' players: one pass over the top-level windows, the first of the
@@ -208,13 +174,7 @@ static BOOL CALLBACK meetWindow(HWND window, LPARAM passAddress)
 static bool findProgramPlayer(TrackForm form)
 {
     ProgramPass pass = {form, kPlayerCount, NULL};
-    g_metCount = 0;
     EnumWindows(meetWindow, (LPARAM)&pass);
-    KnownWindow *met = g_met;
-    g_met = g_known;
-    g_known = met;
-    g_knownCount = g_metCount;
-    g_knownHint = 0;
     // A window looked at after the best one may have left its own name behind.
     return pass.window && takePlayer(&kPlayers[pass.row], pass.window, form, true);
 }

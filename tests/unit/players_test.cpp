@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <string>
 
 static const Player *playerWithClass(const std::string &className)
@@ -109,6 +110,36 @@ TEST(TrackFromTitle, ProgramPlayers)
     for (const char16_t *other : {u"C:\\vlc.exe\\chrome.exe", u"C:\\Spotify.exe.bak", u"C:\\xvlc.exe", u"vlc.ex",
                                   u"C:\\vlc.exe\\", u""})
         EXPECT_EQ(playerOfProgramName(other), nullptr);
+}
+
+// A program's player's window is looked at only when its class fits; toolkits
+// put their version into their classes.
+TEST(PlayerHasClass, ProgramPlayers)
+{
+    const struct {
+        const char16_t *program;
+        const char *className;
+        bool fits;
+    } cases[] = {
+        {u"vlc.exe", "Qt5QWindowIcon", true},
+        {u"vlc.exe", "Qt5152QWindowIcon", true},
+        {u"vlc.exe", "Qt662QWindowIcon", true},
+        {u"vlc.exe", "QtQWindowIcon", true},
+        {u"vlc.exe", "QWindowIcon", false},
+        {u"vlc.exe", "Qt5QWindowIco", false},
+        {u"vlc.exe", "Qt5QWindowIconX", false},
+        {u"vlc.exe", "QtWindowIcon", false},
+        {u"vlc.exe", "Qt5QWindowToolSaveBits", false},
+        {u"Spotify.exe", "Chrome_WidgetWin_0", true},
+        {u"Spotify.exe", "Chrome_WidgetWin_1", false},
+        {u"MusicBee.exe", "WindowsForms10.Window.8.app.0.141b42a_r9_ad1", true},
+        {u"MusicBee.exe", "", true},
+    };
+    for (const auto &c : cases) {
+        const Player *player = playerOfProgramName(c.program);
+        ASSERT_NE(player, nullptr);
+        EXPECT_EQ(playerHasClass(*player, c.className, (u32)strlen(c.className)), c.fits) << c.className;
+    }
 }
 
 TEST(TrackFromTitle, CutToTheTrackBufferOnACharacterBoundary)

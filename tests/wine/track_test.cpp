@@ -288,7 +288,8 @@ static void testMalformedAimpMapping()
 // and titles. None of these windows may be sent a request: no interface for
 // figures is documented, so every figure is 0.
 
-static const char kQtClass[] = "Qt5QWindowIcon";
+// Qt 5.12 and later put their version into the class.
+static const char kQtClass[] = "Qt5152QWindowIcon";
 static const char kFormsClass[] = "WindowsForms10.Window.8.app.0.141b42a_r9_ad1";
 static const char kChromeClass[] = "Chrome_WidgetWin_0";
 static const char kNoFigures[] = "|0|0|0ch|0:00|0:00";
