@@ -38,7 +38,7 @@ void changeChatButton(ButtonChange change)
 const u8 *pressChatButton()
 {
     messageTemplate(&g_settings, g_work, kWorkCap);
-    detectTrack(trackAnsi, needsTrackName(g_work));
+    detectTrack(trackAnsi, g_work);
     PlayerAnswers answers;
     askPlayer(&answers);
     char result[kWorkCap];

@@ -15,6 +15,8 @@ static u32 g_callsInModule;
 static const u8 *loadEvent(const u8 *message)
 {
     initHost((HostFun)loadHostFun(message));
+    // The media session's first answer may take a while: it is asked for now.
+    startTrack();
     u32 folderLength;
     const u8 *folder = loadFolder(message, &folderLength);
     loadSettings(folder, folderLength);

@@ -12,7 +12,7 @@ const u8 *statusText(const u8 *message)
     // String B as the expansion takes it: a text of at most kWorkCap - 1 bytes, cut between characters.
     if (textAt) copyBytes(g_work, kWorkCap, (const char *)stringB.bytes, stringB.length, cutUtf8);
     // The player is asked as always; its title is read only when the text names the track.
-    detectTrack(trackUtf8, textAt && needsTrackName(g_work));
+    detectTrack(trackUtf8, textAt ? g_work : "");
     PlayerAnswers answers;
     askPlayer(&answers);
     if (!textAt) return NULL;

@@ -199,6 +199,14 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
     return size;
 }
 
+bool holdsTag(const char *work)
+{
+    const u32 length = textLength(work);
+    for (u32 tag = 0; tag < tagCount; tag++)
+        if (findText(work, length, kTags[tag], kTagLengths[tag]) < length) return true;
+    return false;
+}
+
 bool needsTrackName(const char *work)
 {
     const u32 length = textLength(work);

@@ -37,6 +37,8 @@ u32 minutesText(u32 seconds, char *out, u32 outCap);
 // (outCap bytes). Work and scratch are kWorkCap bytes each and may be overwritten.
 u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *track, const PlayerAnswers *answers,
                TextCut cut);
+// Whether the text in work holds any of the six tags.
+bool holdsTag(const char *work);
 // Whether expanding the text in work would use the track's name at all: the
 // first pass is the track's, so only a tag in the text itself brings it in.
 bool needsTrackName(const char *work);

@@ -9,12 +9,17 @@
 // only from the worker, in a multithreaded apartment of its own.
 const DWORD kReadWaitMs = 250;
 const DWORD kAsyncWaitMs = 2000;
-const DWORD kAsyncPollMs = 5;
 const DWORD kWorkerEndWaitMs = 1000;
 // A manager the system did not give is asked for again no sooner than this.
 const DWORD kManagerRetryMs = 60000;
+// A manager whose calls fail is let go and a new one asked for within the same
+// read: the system's side restarted, and the old one will never work again.
+const u32 kManagersPerRead = 2;
 // More sessions than anyone runs; a longer list is not looked through.
 const u32 kSessionsLooked = 64;
+// A worker that outlived its unload event may still run when the module, kept
+// loaded by it, is loaded again: the new one gets the other link.
+const u32 kLinkCount = 2;
 
 // Looked up at run time: Windows before 8 has no WinRT, and the module still
 // loads there. So is a system without the manager's class.
@@ -27,9 +32,9 @@ const u32 kRoInitMultithreaded = 1;
 const u32 kQueryInterfaceSlot = 0;
 const u32 kReleaseSlot = 2;
 const u32 kRequestAsyncSlot = 6;        // the manager's statics
-const u32 kGetResultsSlot = 8;          // IAsyncOperation<T>
-const u32 kGetStatusSlot = 7;           // IAsyncInfo
-const u32 kCancelSlot = 9;
+const u32 kPutCompletedSlot = 6;        // IAsyncOperation<T>
+const u32 kGetResultsSlot = 8;
+const u32 kCancelSlot = 9;              // IAsyncInfo
 const u32 kCloseSlot = 10;
 const u32 kGetCurrentSessionSlot = 6;   // the manager
 const u32 kGetSessionsSlot = 7;
@@ -45,12 +50,16 @@ const u32 kEndTimeSlot = 7;
 const u32 kPositionSlot = 10;
 const u32 kLastUpdatedSlot = 11;
 const u32 kPlaybackStatusSlot = 7;      // playback info
-const i32 kAsyncStarted = 0;
 const i32 kAsyncCompleted = 1;
 const i32 kNoStatus = -1;
 
 static const GUID kStaticsIid = {0x2050c4ee, 0x11a0, 0x57de, {0xae, 0xd7, 0xc9, 0x7c, 0x70, 0x33, 0x82, 0x45}};
 static const GUID kAsyncInfoIid = {0x00000036, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+static const GUID kUnknownIid = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+static const GUID kAgileObjectIid = {0x94ea2b94, 0xe9cc, 0x49e0, {0xc0, 0xff, 0xee, 0x64, 0xca, 0x8f, 0x5b, 0x90}};
+// AsyncOperationCompletedHandler<T> for the manager and for the media properties.
+static const GUID kManagerHandlerIid = {0x10f0074e, 0x923d, 0x5510, {0x8f, 0x4a, 0xdd, 0xe3, 0x77, 0x54, 0xca, 0x0e}};
+static const GUID kPropertiesHandlerIid = {0x84593a3d, 0x951a, 0x55b6, {0x83, 0x53, 0x52, 0x05, 0xe5, 0x77, 0x79, 0x7b}};
 
 // A WinRT object: a pointer to its table of methods, each __stdcall, the object first.
 struct WinRtObject {
@@ -85,52 +94,134 @@ struct Runtime {
     HRESULT(WINAPI *deleteString)(HString string);
 };
 
-// The worker's alone.
-static Runtime g_runtime;
-static WinRtObject *g_manager;
-static bool g_managerAsked;
-static DWORD g_managerAskedAt;
+// What the host's thread and one worker share, from the load event until both
+// have let go of it; the last to let go closes it.
+struct WorkerLink {
+    volatile LONG claimed; // by a load event, until it is closed
+    volatile LONG holders; // the host's side and the worker
+    volatile LONG absent;  // the worker found no media session: nothing wakes it
+    HMODULE self;          // the worker's own reference to the module
+    HANDLE thread;
+    HANDLE wake;      // auto-reset: an event asks for a read
+    HANDLE readDone;  // auto-reset: the read is in lastRead
+    HANDLE stop;      // manual-reset: the unload event
+    HANDLE awaitDone; // auto-reset: the awaited operation has ended
+    CRITICAL_SECTION lock; // guards lastRead
+    SessionRead lastRead;
+    // The operation the worker awaits, claimed by the completion that reports it.
+    void *volatile awaited;
+    volatile LONG awaitedStatus;
+};
+static WorkerLink g_links[kLinkCount];
+// The host's side: the link of the worker this load started.
+static WorkerLink *g_link;
 
-// Shared with the host's thread: the last complete read, under g_readLock.
-static CRITICAL_SECTION g_readLock;
-static bool g_readLockReady;
-static SessionRead g_lastRead;
-static HANDLE g_worker, g_wake, g_readDone;
-static volatile LONG g_stopWorker;
+// The worker's own: the runtime, the manager's statics (kept for its life,
+// as each activation may cost the system something) and the manager.
+struct Worker {
+    WorkerLink *link;
+    Runtime runtime;
+    WinRtObject *statics;
+    WinRtObject *manager;
+    bool requestFailed;
+    DWORD requestFailedAt;
+};
 
-template <typename Function> static bool lookUp(Function *function, const char *name)
+// ---- The completion handler: one object for each kind of operation, shared by
+// every worker. An operation may hold it past the worker's wait, so it finds
+// the worker by the operation it reports, and tells none that gave up on it.
+
+struct CompletionHandler {
+    void *const *methods;
+    const GUID *iid;
+};
+
+// References the system holds to the handlers: while any is held, an operation
+// may still call into the module.
+static volatile LONG g_handlerRefs;
+
+static HRESULT WINAPI handlerQueryInterface(CompletionHandler *self, const GUID *iid, void **out)
 {
-    *function = (Function)(void *)GetProcAddress(g_runtime.module, name);
+    const GUID *const answered[] = {&kUnknownIid, &kAgileObjectIid, self->iid};
+    *out = NULL;
+    for (const GUID *known : answered)
+        if (sameBytes(iid, known, sizeof(GUID))) {
+            InterlockedIncrement(&g_handlerRefs);
+            *out = self;
+            return S_OK;
+        }
+    return E_NOINTERFACE;
+}
+
+static ULONG WINAPI handlerAddRef(CompletionHandler *)
+{
+    return (ULONG)InterlockedIncrement(&g_handlerRefs);
+}
+
+static ULONG WINAPI handlerRelease(CompletionHandler *)
+{
+    return (ULONG)InterlockedDecrement(&g_handlerRefs);
+}
+
+static HRESULT WINAPI handlerInvoke(CompletionHandler *, void *operation, i32 status)
+{
+    for (WorkerLink &link : g_links)
+        if (operation && InterlockedCompareExchangePointer(&link.awaited, NULL, operation) == operation) {
+            link.awaitedStatus = status;
+            SetEvent(link.awaitDone);
+        }
+    return S_OK;
+}
+
+static void *const kHandlerMethods[] = {(void *)handlerQueryInterface, (void *)handlerAddRef, (void *)handlerRelease,
+                                        (void *)handlerInvoke};
+static CompletionHandler g_managerHandler = {kHandlerMethods, &kManagerHandlerIid};
+static CompletionHandler g_propertiesHandler = {kHandlerMethods, &kPropertiesHandlerIid};
+
+// ---- The worker.
+
+template <typename Function> static bool lookUp(Runtime *runtime, Function *function, const char *name)
+{
+    *function = (Function)(void *)GetProcAddress(runtime->module, name);
     return *function != NULL;
 }
 
-static bool loadRuntime()
+static bool loadRuntime(Runtime *runtime)
 {
     // From the system's folder only: where Windows has no combase.dll (7 and
     // before), a bare name would be looked for in the messenger's folder, the
     // current one and the PATH. Systems that know no such flag have no WinRT.
-    g_runtime.module = LoadLibraryExA(kRuntimeModule, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return g_runtime.module && lookUp(&g_runtime.initialize, "RoInitialize") &&
-           lookUp(&g_runtime.uninitialize, "RoUninitialize") &&
-           lookUp(&g_runtime.activationFactory, "RoGetActivationFactory") &&
-           lookUp(&g_runtime.stringReference, "WindowsCreateStringReference") &&
-           lookUp(&g_runtime.rawBuffer, "WindowsGetStringRawBuffer") &&
-           lookUp(&g_runtime.deleteString, "WindowsDeleteString");
+    runtime->module = LoadLibraryExA(kRuntimeModule, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return runtime->module && lookUp(runtime, &runtime->initialize, "RoInitialize") &&
+           lookUp(runtime, &runtime->uninitialize, "RoUninitialize") &&
+           lookUp(runtime, &runtime->activationFactory, "RoGetActivationFactory") &&
+           lookUp(runtime, &runtime->stringReference, "WindowsCreateStringReference") &&
+           lookUp(runtime, &runtime->rawBuffer, "WindowsGetStringRawBuffer") &&
+           lookUp(runtime, &runtime->deleteString, "WindowsDeleteString");
 }
 
-// Waits for an asynchronous operation, for a while and while the worker is
-// not told to end, and gives its result; the operation is let go either way.
-static WinRtObject *awaitResult(WinRtObject *operation)
+// Awaits an asynchronous operation through its completion handler, for a while
+// and while the worker is not told to end, and gives its result; the operation
+// is let go either way. Its completion is awaited, never polled for: a Sleep
+// lasts at least a timer tick, 15.6 ms on Windows.
+static WinRtObject *awaitResult(WorkerLink *link, WinRtObject *operation, CompletionHandler *handler)
 {
     WinRtObject *info = NULL, *result = NULL;
     if (operation && SUCCEEDED(call(operation, kQueryInterfaceSlot, &kAsyncInfoIid, &info)) && info) {
-        i32 status = kNoStatus;
-        const DWORD start = GetTickCount();
-        while (SUCCEEDED(call(info, kGetStatusSlot, &status)) && status == kAsyncStarted && !g_stopWorker &&
-               GetTickCount() - start < kAsyncWaitMs)
-            Sleep(kAsyncPollMs);
-        if (status == kAsyncCompleted && FAILED(call(operation, kGetResultsSlot, &result))) result = NULL;
-        if (status == kAsyncStarted) call(info, kCancelSlot);
+        InterlockedExchangePointer(&link->awaited, operation);
+        const HANDLE ends[] = {link->awaitDone, link->stop};
+        DWORD waited = WAIT_FAILED;
+        // An operation that has ended already reports it from within put_Completed.
+        if (SUCCEEDED(call(operation, kPutCompletedSlot, handler)))
+            waited = WaitForMultipleObjects(dimof(ends), ends, FALSE, kAsyncWaitMs);
+        // Taken back unless its completion claimed it: nothing it reports later counts.
+        const bool ended = InterlockedExchangePointer(&link->awaited, NULL) == NULL;
+        // Claimed as the wait gave up: its signal is on its way and must not
+        // end the next wait early.
+        if (ended && waited != WAIT_OBJECT_0) WaitForSingleObject(link->awaitDone, kAsyncWaitMs);
+        if (ended && link->awaitedStatus == kAsyncCompleted && FAILED(call(operation, kGetResultsSlot, &result)))
+            result = NULL;
+        if (!ended) call(info, kCancelSlot);
         call(info, kCloseSlot);
         release(info);
     }
@@ -138,22 +229,24 @@ static WinRtObject *awaitResult(WinRtObject *operation)
     return result;
 }
 
-static bool haveManager()
+static bool activateStatics(Worker *w)
 {
-    if (g_manager) return true;
-    if (g_managerAsked && GetTickCount() - g_managerAskedAt < kManagerRetryMs) return false;
-    g_managerAsked = true;
-    g_managerAskedAt = GetTickCount();
     HStringHeader header;
     HString name = NULL;
-    WinRtObject *statics = NULL, *operation = NULL;
-    if (FAILED(g_runtime.stringReference(kManagerClass, dimof(kManagerClass) - 1, &header, &name)) ||
-        FAILED(g_runtime.activationFactory(name, &kStaticsIid, (void **)&statics)) || !statics)
-        return false;
-    if (FAILED(call(statics, kRequestAsyncSlot, &operation))) operation = NULL;
-    release(statics);
-    g_manager = awaitResult(operation);
-    return g_manager != NULL;
+    return SUCCEEDED(w->runtime.stringReference(kManagerClass, dimof(kManagerClass) - 1, &header, &name)) &&
+           SUCCEEDED(w->runtime.activationFactory(name, &kStaticsIid, (void **)&w->statics)) && w->statics;
+}
+
+static bool haveManager(Worker *w)
+{
+    if (w->manager) return true;
+    if (w->requestFailed && GetTickCount() - w->requestFailedAt < kManagerRetryMs) return false;
+    WinRtObject *operation = NULL;
+    if (FAILED(call(w->statics, kRequestAsyncSlot, &operation))) operation = NULL;
+    w->manager = awaitResult(w->link, operation, &g_managerHandler);
+    w->requestFailed = w->manager == NULL;
+    w->requestFailedAt = GetTickCount();
+    return w->manager != NULL;
 }
 
 static i32 playbackStatus(WinRtObject *session)
@@ -168,16 +261,18 @@ static i32 playbackStatus(WinRtObject *session)
 }
 
 // The session Windows names current when it plays, else the first that plays.
-static WinRtObject *playingSession()
+// managerFailed tells that a call on the manager itself failed.
+static WinRtObject *playingSession(WinRtObject *manager, bool *managerFailed)
 {
     WinRtObject *session = NULL, *sessions = NULL;
-    if (SUCCEEDED(call(g_manager, kGetCurrentSessionSlot, &session)) && session) {
-        if (playbackStatus(session) == kSessionPlaying) return session;
-        release(session);
-    }
+    *managerFailed = FAILED(call(manager, kGetCurrentSessionSlot, &session));
+    if (*managerFailed) return NULL;
+    if (session && playbackStatus(session) == kSessionPlaying) return session;
+    release(session);
     session = NULL;
+    *managerFailed = FAILED(call(manager, kGetSessionsSlot, &sessions));
+    if (*managerFailed || !sessions) return NULL;
     UINT32 count = 0;
-    if (FAILED(call(g_manager, kGetSessionsSlot, &sessions)) || !sessions) return NULL;
     if (FAILED(call(sessions, kGetSizeSlot, &count))) count = 0;
     for (UINT32 i = 0; i < count && i < kSessionsLooked && !session; i++) {
         WinRtObject *candidate = NULL;
@@ -189,26 +284,27 @@ static WinRtObject *playingSession()
     return session;
 }
 
-static const u8 *rawUnits(HString string, UINT32 *units)
+static const u8 *rawUnits(const Runtime &runtime, HString string, UINT32 *units)
 {
     *units = 0;
-    return string ? (const u8 *)g_runtime.rawBuffer(string, units) : NULL;
+    return string ? (const u8 *)runtime.rawBuffer(string, units) : NULL;
 }
 
-static void readName(WinRtObject *session, SessionRead *read)
+static void readName(Worker *w, WinRtObject *session, SessionRead *read)
 {
     WinRtObject *operation = NULL;
     if (FAILED(call(session, kMediaPropertiesSlot, &operation))) operation = NULL;
-    WinRtObject *properties = awaitResult(operation);
+    WinRtObject *properties = awaitResult(w->link, operation, &g_propertiesHandler);
     if (!properties) return;
     HString title = NULL, artist = NULL;
     if (FAILED(call(properties, kTitleSlot, &title))) title = NULL;
     if (FAILED(call(properties, kArtistSlot, &artist))) artist = NULL;
     UINT32 titleUnits, artistUnits;
-    const u8 *titleText = rawUnits(title, &titleUnits), *artistText = rawUnits(artist, &artistUnits);
+    const u8 *titleText = rawUnits(w->runtime, title, &titleUnits);
+    const u8 *artistText = rawUnits(w->runtime, artist, &artistUnits);
     read->nameUnits = artistTitleName(artistText, artistUnits, titleText, titleUnits, read->name, kSessionNameCap);
-    if (title) g_runtime.deleteString(title);
-    if (artist) g_runtime.deleteString(artist);
+    if (title) w->runtime.deleteString(title);
+    if (artist) w->runtime.deleteString(artist);
     release(properties);
 }
 
@@ -223,87 +319,122 @@ static void readTimeline(WinRtObject *session, SessionRead *read)
     release(timeline);
 }
 
-static void readSession(SessionRead *read)
+static void readSession(Worker *w, SessionRead *read)
 {
-    if (!haveManager()) return;
-    WinRtObject *session = playingSession();
-    if (!session) return;
-    readName(session, read);
-    readTimeline(session, read);
-    release(session);
-    read->playing = read->nameUnits != 0;
+    for (u32 managers = 0; managers < kManagersPerRead && haveManager(w); managers++) {
+        bool managerFailed;
+        WinRtObject *session = playingSession(w->manager, &managerFailed);
+        if (!managerFailed) {
+            if (!session) return;
+            readName(w, session, read);
+            readTimeline(session, read);
+            release(session);
+            read->playing = read->nameUnits != 0;
+            return;
+        }
+        release(w->manager);
+        w->manager = NULL;
+    }
 }
 
-// The worker holds a reference to the module of its own (self) and lets it go
-// as it ends, so even a host that frees the module early never unmaps code
-// this thread still runs.
-static DWORD WINAPI runWorker(void *self)
+// The last to let go of a link closes what it holds, and frees it for a later load.
+static void letGo(WorkerLink *link)
 {
-    g_managerAsked = false;
-    const HRESULT initialized = loadRuntime() ? g_runtime.initialize(kRoInitMultithreaded) : E_FAIL;
-    while (WaitForSingleObject(g_wake, INFINITE) == WAIT_OBJECT_0 && !g_stopWorker) {
-        SessionRead read = {};
-        if (SUCCEEDED(initialized)) readSession(&read);
-        EnterCriticalSection(&g_readLock);
-        g_lastRead = read;
-        LeaveCriticalSection(&g_readLock);
-        SetEvent(g_readDone);
+    if (InterlockedDecrement(&link->holders)) return;
+    const HANDLE handles[] = {link->thread, link->wake, link->readDone, link->stop, link->awaitDone};
+    for (HANDLE handle : handles)
+        if (handle) CloseHandle(handle);
+    DeleteCriticalSection(&link->lock);
+    link->thread = link->wake = link->readDone = link->stop = link->awaitDone = NULL;
+    link->absent = 0;
+    InterlockedExchange(&link->claimed, 0);
+}
+
+// The worker holds a reference to the module of its own and lets it go as it
+// ends, so even a host that frees the module early never unmaps code this
+// thread still runs.
+static DWORD WINAPI runWorker(void *linkAddress)
+{
+    Worker w = {};
+    w.link = (WorkerLink *)linkAddress;
+    WorkerLink *link = w.link;
+    const HRESULT initialized = loadRuntime(&w.runtime) ? w.runtime.initialize(kRoInitMultithreaded) : E_FAIL;
+    if (SUCCEEDED(initialized) && activateStatics(&w)) {
+        haveManager(&w);
+        const HANDLE wakes[] = {link->stop, link->wake};
+        while (WaitForMultipleObjects(dimof(wakes), wakes, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+            SessionRead read = {};
+            readSession(&w, &read);
+            EnterCriticalSection(&link->lock);
+            link->lastRead = read;
+            LeaveCriticalSection(&link->lock);
+            SetEvent(link->readDone);
+        }
+    } else {
+        InterlockedExchange(&link->absent, 1);
     }
-    release(g_manager);
-    g_manager = NULL;
-    if (SUCCEEDED(initialized)) g_runtime.uninitialize();
-    if (g_runtime.module) FreeLibrary(g_runtime.module);
-    FreeLibraryAndExitThread((HMODULE)self, 0);
+    release(w.manager);
+    release(w.statics);
+    if (SUCCEEDED(initialized)) w.runtime.uninitialize();
+    if (w.runtime.module) FreeLibrary(w.runtime.module);
+    HMODULE self = link->self;
+    letGo(link);
+    // An operation that still holds a completion handler would call into the
+    // module once it ends: the module is kept loaded for it.
+    if (g_handlerRefs) ExitThread(0);
+    FreeLibraryAndExitThread(self, 0);
     return 0;
 }
 
-static bool startWorker()
+void startMediaSession()
 {
-    if (g_worker) {
-        if (!g_stopWorker) return true;
-        // An earlier unload's worker that outlived its wait must end before another starts.
-        if (WaitForSingleObject(g_worker, 0) != WAIT_OBJECT_0) return false;
-        CloseHandle(g_worker);
-        g_worker = NULL;
+    if (g_link) return;
+    WorkerLink *link = NULL;
+    for (WorkerLink &candidate : g_links)
+        if (!link && InterlockedCompareExchange(&candidate.claimed, 1, 0) == 0) link = &candidate;
+    if (!link) return;
+    InitializeCriticalSection(&link->lock);
+    link->lastRead = SessionRead();
+    link->holders = 1;
+    link->wake = CreateEventA(NULL, FALSE, FALSE, NULL);
+    link->readDone = CreateEventA(NULL, FALSE, FALSE, NULL);
+    link->stop = CreateEventA(NULL, TRUE, FALSE, NULL);
+    link->awaitDone = CreateEventA(NULL, FALSE, FALSE, NULL);
+    if (link->wake && link->readDone && link->stop && link->awaitDone &&
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCSTR)(void *)runWorker, &link->self)) {
+        link->holders = 2;
+        link->thread = CreateThread(NULL, 0, runWorker, link, 0, NULL);
+        if (!link->thread) {
+            link->holders = 1;
+            FreeLibrary(link->self);
+        }
     }
-    if (!g_readLockReady) {
-        InitializeCriticalSection(&g_readLock);
-        g_readLockReady = true;
-    }
-    if (!g_wake) g_wake = CreateEventA(NULL, FALSE, FALSE, NULL);
-    if (!g_readDone) g_readDone = CreateEventA(NULL, FALSE, FALSE, NULL);
-    HMODULE self = NULL;
-    if (!g_wake || !g_readDone ||
-        !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCSTR)(void *)runWorker, &self))
-        return false;
-    g_stopWorker = 0;
-    g_worker = CreateThread(NULL, 0, runWorker, self, 0, NULL);
-    if (!g_worker) FreeLibrary(self);
-    return g_worker != NULL;
+    if (link->thread) g_link = link;
+    else letGo(link);
 }
 
 bool readMediaSession(SessionRead *read)
 {
-    if (!startWorker()) return false;
-    ResetEvent(g_readDone);
-    SetEvent(g_wake);
-    WaitForSingleObject(g_readDone, kReadWaitMs);
-    EnterCriticalSection(&g_readLock);
-    *read = g_lastRead;
-    LeaveCriticalSection(&g_readLock);
+    WorkerLink *link = g_link;
+    if (!link || link->absent) return false;
+    ResetEvent(link->readDone);
+    SetEvent(link->wake);
+    const HANDLE ends[] = {link->readDone, link->thread};
+    WaitForMultipleObjects(dimof(ends), ends, FALSE, kReadWaitMs);
+    EnterCriticalSection(&link->lock);
+    *read = link->lastRead;
+    LeaveCriticalSection(&link->lock);
     return read->playing;
 }
 
 void endMediaSession()
 {
-    if (!g_worker || g_stopWorker) return;
-    InterlockedExchange(&g_stopWorker, 1);
-    SetEvent(g_wake);
-    // A worker still inside a call past the wait keeps its handle, and the
-    // events it uses, until a later start finds it ended.
-    if (WaitForSingleObject(g_worker, kWorkerEndWaitMs) != WAIT_OBJECT_0) return;
-    CloseHandle(g_worker);
-    g_worker = NULL;
-    // A module kept loaded may be loaded again: its first events show no old track.
-    g_lastRead = SessionRead();
+    WorkerLink *link = g_link;
+    if (!link) return;
+    g_link = NULL;
+    SetEvent(link->stop);
+    // A worker still inside a call past the wait lets go of the link itself
+    // when it ends; until then the link is not given to another load.
+    WaitForSingleObject(link->thread, kWorkerEndWaitMs);
+    letGo(link);
 }

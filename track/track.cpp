@@ -189,13 +189,19 @@ static bool takeSession(TrackForm form)
     return nameFromTitle(g_player, (int)g_session.nameUnits, form);
 }
 
+void startTrack()
+{
+    startMediaSession();
+}
+
 void endTrack()
 {
     endMediaSession();
 }
 
-void detectTrack(TrackForm form, bool wantName)
+void detectTrack(TrackForm form, const char *text)
 {
+    const bool wantName = needsTrackName(text);
     // Light Alloy, then a Winamp-class window: found, it is the player whatever its state.
     for (u32 row = kLightAlloyRow; row <= kWinampRow; row++)
         if (HWND window = FindWindowA(kPlayers[row].classes[0], NULL)) {
@@ -209,7 +215,8 @@ void detectTrack(TrackForm form, bool wantName)
             HWND window = name ? FindWindowA(name, NULL) : NULL;
             if (window && takePlayer(&kPlayers[row], window, form, true)) return;
         }
-    if (!findProgramPlayer(form) && !takeSession(form)) takeNoPlayer();
+    // A text without a tag uses nothing of the player: the costly searches are spared.
+    if (!holdsTag(text) || (!findProgramPlayer(form) && !takeSession(form))) takeNoPlayer();
 }
 
 void askPlayer(PlayerAnswers *answers)

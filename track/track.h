@@ -25,14 +25,18 @@ extern char g_scratch[kWorkCap];
 
 // Looks up what finding players by program needs from the system.
 void initTrack();
-// Finds the player and, when the name is wanted and the player is not stopped,
-// puts the track's name into g_trackName; otherwise the name is left empty. A
-// player whose interface tells whether it plays is asked here. Light Alloy or
-// a Winamp-class window is the player whatever its state; otherwise the first
-// player that has a track is, then the system's media session when it plays,
-// or none.
-void detectTrack(TrackForm form, bool wantName);
-// Ends what finding players started: the media session's worker.
+// At the load event: starts what finding players keeps running, the media
+// session's worker, so that it is ready by the first event.
+void startTrack();
+// Finds the player for the zero-terminated text to expand and, when the text
+// names the track and the player is not stopped, puts the track's name into
+// g_trackName; otherwise the name is left empty. A player whose interface tells
+// whether it plays is asked here. Light Alloy or a Winamp-class window is the
+// player whatever its state; otherwise the first player found by its class that
+// has a track is, then, for a text with a tag, the first found by its program,
+// then the system's media session when it plays, or none.
+void detectTrack(TrackForm form, const char *text);
+// At the unload event: ends what startTrack started.
 void endTrack();
 // The figures of the player of the last detection, from its own interface;
 // each request is bounded, and once one goes unanswered no more are sent.

@@ -11,8 +11,9 @@
 // the machine spoils a few rounds of both rather than one whole measurement.
 const int kRounds = 25;
 const int kEventsPerRound = 400;
-// An event that looks through a whole desktop's windows takes milliseconds under Wine.
-const int kDesktopEventsPerRound = 10;
+// An event that looks through a whole desktop's windows, or waits for a slow
+// media session, takes milliseconds.
+const int kSlowEventsPerRound = 10;
 static int g_eventsPerRound = kEventsPerRound;
 const double kMicrosecondsPerSecond = 1e6;
 
@@ -99,8 +100,11 @@ const int kPlaying = 4;
 const long long kSecond = 10000000;
 // The worker's first read loads combase and the class.
 const DWORD kFirstReadMs = 10000;
+// What Windows' own media session may take to give a session's properties.
+const int kSessionLatencyMs = 20;
 static StandinRegister g_registerSession;
 static StandinSetSessions g_setSessions;
+static StandinSetDelays g_setDelays;
 
 // The system's media session as Windows 10 and 11 have it, with nothing
 // playing: the stand-in, registered for combase.
@@ -109,7 +113,8 @@ static bool registerSession()
     HMODULE standin = LoadLibraryA("mediasession.dll");
     g_registerSession = standin ? (StandinRegister)(void *)GetProcAddress(standin, "standinRegister") : NULL;
     g_setSessions = standin ? (StandinSetSessions)(void *)GetProcAddress(standin, "standinSetSessions") : NULL;
-    if (!g_registerSession || !g_setSessions || !g_registerSession(1)) return false;
+    g_setDelays = standin ? (StandinSetDelays)(void *)GetProcAddress(standin, "standinSetDelays") : NULL;
+    if (!g_registerSession || !g_setSessions || !g_setDelays || !g_registerSession(1)) return false;
     g_setSessions(NULL, 0, -1);
     return true;
 }
@@ -224,7 +229,7 @@ int main()
     char what[64];
     snprintf(what, sizeof(what), "no player, %d other programs' windows", kOtherPrograms * kWindowsPerProgram);
     printf("\n");
-    g_eventsPerRound = kDesktopEventsPerRound;
+    g_eventsPerRound = kSlowEventsPerRound;
     measure(what, message, bareSearches);
     stopPrograms();
 
@@ -244,6 +249,11 @@ int main()
     printf("\n");
     g_eventsPerRound = kEventsPerRound;
     measure("the media session playing", message, bareSearches);
+    g_setDelays(0, kSessionLatencyMs);
+    snprintf(what, sizeof(what), "the media session playing, properties %d ms late", kSessionLatencyMs);
+    printf("\n");
+    g_eventsPerRound = kSlowEventsPerRound;
+    measure(what, message, bareSearches);
 
     callPlugin(eventMessage(kKindEvent, kEventUnload));
     unloadPlugin();

@@ -3,6 +3,7 @@
 #include "tools/standin/standin.h"
 
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <stdio.h>
 
@@ -13,15 +14,19 @@ static const char kNoFigures[] = "|0|0|0ch|0:00|0:00";
 // event's own work adds some.
 const DWORD kEventBoundMs = 1000;
 const DWORD kUnloadBoundMs = 1500;
-// The worker's first read loads combase and the class: it may miss the first events.
-const DWORD kFirstReadMs = 10000;
+// A process's first use of combase and the class may take a while.
+const int kManagerWaitMs = 10000;
+// The first event comes this long after the load event.
+const DWORD kFirstEventMs = 1000;
 
 static struct {
     StandinSetSessions setSessions;
-    StandinSetStalls setStalls;
-    StandinCommandsCalled commandsCalled;
-    StandinCallsMade callsMade;
-    StandinHandlersRegistered handlersRegistered;
+    StandinSetDelays setDelays;
+    StandinDisconnect disconnect;
+    StandinAwaitManager awaitManager;
+    StandinReads reads;
+    StandinForbiddenCalls forbiddenCalls;
+    StandinStartedPolls startedPolls;
     StandinObjectsAlive objectsAlive;
     StandinRegister registerClass;
 } g_session;
@@ -38,10 +43,12 @@ static bool loadStandin()
     ok(module != NULL, "mediasession.dll did not load");
     if (!module) return false;
     lookUp(module, &g_session.setSessions, "standinSetSessions");
-    lookUp(module, &g_session.setStalls, "standinSetStalls");
-    lookUp(module, &g_session.commandsCalled, "standinCommandsCalled");
-    lookUp(module, &g_session.callsMade, "standinCallsMade");
-    lookUp(module, &g_session.handlersRegistered, "standinHandlersRegistered");
+    lookUp(module, &g_session.setDelays, "standinSetDelays");
+    lookUp(module, &g_session.disconnect, "standinDisconnect");
+    lookUp(module, &g_session.awaitManager, "standinAwaitManager");
+    lookUp(module, &g_session.reads, "standinReads");
+    lookUp(module, &g_session.forbiddenCalls, "standinForbiddenCalls");
+    lookUp(module, &g_session.startedPolls, "standinStartedPolls");
     lookUp(module, &g_session.objectsAlive, "standinObjectsAlive");
     lookUp(module, &g_session.registerClass, "standinRegister");
     return g_failures == 0;
@@ -56,6 +63,27 @@ static int threadCount()
     for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
         n += thread.th32OwnerProcessID == GetCurrentProcessId();
     CloseHandle(snapshot);
+    return n;
+}
+
+// Wine 8's GetProcessHandleCount answers 0, so every handle value is asked its
+// type. Registry keys are left out: Wine's RoGetActivationFactory leaves one
+// open for each activation.
+static int handleCount()
+{
+    typedef LONG(WINAPI * QueryObject)(HANDLE handle, int what, void *out, ULONG size, ULONG *needed);
+    const int kObjectTypeInformation = 2;
+    const UINT_PTR kHandleValuesProbed = 0x4000;
+    QueryObject query = (QueryObject)(void *)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject");
+    int n = 0;
+    for (UINT_PTR value = 4; query && value < kHandleValuesProbed; value += 4) {
+        union {
+            UNICODE_STRING name;
+            BYTE bytes[1024];
+        } type;
+        if (query((HANDLE)value, kObjectTypeInformation, &type, sizeof(type), NULL) >= 0)
+            n += std::wstring(type.name.Buffer, type.name.Length / sizeof(WCHAR)) != L"Key";
+    }
     return n;
 }
 
@@ -74,6 +102,13 @@ static void start()
     callPlugin(loadEvent(freshFolder("t_session")));
 }
 
+// Loaded, with the manager asked for at the load event and given.
+static void startReady(const char *what)
+{
+    start();
+    ok(g_session.awaitManager(kManagerWaitMs), "%s: no manager was asked for at the load event", what);
+}
+
 // The expanded text of an event that must return within the bound.
 static std::string boundedStatus(const std::string &text)
 {
@@ -84,14 +119,6 @@ static std::string boundedStatus(const std::string &text)
     return got;
 }
 
-// Events until the worker's first read has come in.
-static void awaitFirstRead()
-{
-    const DWORD before = GetTickCount();
-    while (statusOf("%track%").empty() && GetTickCount() - before < kFirstReadMs)
-        Sleep(50);
-}
-
 // Unloads while the worker may run: it ends within the wait, and the module freed
 // after it leaves no thread behind, nor any code a thread still runs.
 static void unloadAndCount(int threadsBefore, const char *what)
@@ -100,29 +127,31 @@ static void unloadAndCount(int threadsBefore, const char *what)
     callPlugin(eventMessage(3, 2));
     const DWORD took = GetTickCount() - before;
     ok(took < kUnloadBoundMs, "%s: the unload event took %lu ms", what, took);
-    ok(threadCount() == threadsBefore, "%s: %d threads after the unload, %d before the session", what, threadCount(),
+    ok(threadCount() == threadsBefore, "%s: %d threads after the unload, %d before the load", what, threadCount(),
        threadsBefore);
     unloadPlugin();
-    ok(g_session.handlersRegistered() == 0, "%s: %d handlers left registered", what, g_session.handlersRegistered());
     ok(g_session.objectsAlive() == 0, "%s: %d objects never released", what, g_session.objectsAlive());
+    ok(g_session.forbiddenCalls() == 0, "%s: %d commands or change handlers", what, g_session.forbiddenCalls());
 }
 
-// ---- An earlier player that has a track wins, and the session is neither read nor started.
+// ---- An earlier player that has a track wins, and a text without a tag needs
+// nothing: the session is not read for either.
 
-static void testEarlierPlayersWin()
+static void testEarlierPlayersAndPlainTexts()
 {
-    start();
     const int threads = threadCount();
-    const int calls = g_session.callsMade();
     showSession(kPlaying, L"Session", L"Song");
+    startReady("earlier players");
+    const int reads = g_session.reads();
     createPlayer("Winamp v1.x", "1. A - B - Winamp");
     ok(statusOf("%track% %bitrate%") == "A - B 320", "Winamp beside a playing session");
     destroyPlayers();
     createAimp(L"Artist", L"Title", L"");
     ok(statusOf("%track% %length%") == "Artist - Title 4:05", "AIMP beside a playing session");
-    ok(g_session.callsMade() == calls, "the session was called %d times", g_session.callsMade() - calls);
-    ok(threadCount() == threads, "%d threads, %d before", threadCount(), threads);
     destroyPlayers();
+    ok(boundedStatus("plain text") == "plain text", "a text without a tag");
+    ok(g_session.reads() == reads, "the session was read %d times", g_session.reads() - reads);
+    ok(boundedStatus("%track%") == "Session - Song", "the session after them");
     unloadAndCount(threads, "earlier players");
 }
 
@@ -130,10 +159,8 @@ static void testEarlierPlayersWin()
 
 static void testSessions()
 {
-    start();
     const int threads = threadCount();
-    showSession(kPlaying, L"Artist", L"Warm-up");
-    awaitFirstRead();
+    startReady("sessions");
     // "Сплин - Выхода нет" arrives in UTF-8.
     showSession(kPlaying, L"\x0421\x043F\x043B\x0438\x043D",
                 L"\x0412\x044B\x0445\x043E\x0434\x0430 \x043D\x0435\x0442");
@@ -156,45 +183,94 @@ static void testSessions()
     g_session.setSessions(NULL, 0, -1);
     got = boundedStatus(kAllTags);
     ok(got == kNoFigures, "no session: \"%s\"", got.c_str());
-    ok(g_session.commandsCalled() == 0, "%d of the session's commands were called", g_session.commandsCalled());
     unloadAndCount(threads, "sessions");
 }
 
-// ---- A manager, or a session's properties, that never come: every event returns within
-// the bound with no track, and the unload still ends the worker at once.
+// ---- Operations that complete later, on another thread, as Windows' do: each is
+// awaited, never polled for. One that never comes leaves the events bounded, and
+// the unload still ends the worker at once.
 
-static void testStalls()
+static void testLateOperations()
 {
-    showSession(kPlaying, L"Artist", L"Song");
     const struct {
-        int manager, properties;
-        const char *what;
-    } cases[] = {{1, 0, "a manager that never comes"}, {0, 1, "properties that never come"}};
+        int managerMs, propertiesMs;
+        const char *expected, *what;
+    } cases[] = {
+        {0, 80, "Artist - Song", "properties 80 ms late"},
+        {400, 0, "Artist - Song", "the manager 400 ms late"},
+        {-1, 0, "", "a manager that never comes"},
+        {0, -1, "", "properties that never come"},
+    };
+    showSession(kPlaying, L"Artist", L"Song");
     for (const auto &c : cases) {
-        g_session.setStalls(c.manager, c.properties);
-        start();
         const int threads = threadCount();
+        g_session.setDelays(c.managerMs, c.propertiesMs);
+        start();
+        Sleep(kFirstEventMs);
+        const int polls = g_session.startedPolls();
         for (int i = 0; i < 3; i++) {
-            const std::string got = boundedStatus(kAllTags);
-            ok(got == kNoFigures, "%s: \"%s\"", c.what, got.c_str());
+            const std::string got = boundedStatus("%track%");
+            ok(got == c.expected, "%s, event %d: \"%s\"", c.what, i, got.c_str());
         }
+        ok(g_session.startedPolls() == polls, "%s: %d polls for a running operation", c.what,
+           g_session.startedPolls() - polls);
         unloadAndCount(threads, c.what);
     }
-    g_session.setStalls(0, 0);
+    g_session.setDelays(0, 0);
 }
 
-// ---- Where Windows has no such class, the session is simply absent.
+// ---- The system's side restarts: the old manager fails, and the track comes back
+// within an event or two.
+
+static void testRestartedService()
+{
+    const int threads = threadCount();
+    showSession(kPlaying, L"Artist", L"Song");
+    startReady("a restart");
+    ok(boundedStatus("%track%") == "Artist - Song", "before the restart");
+    g_session.disconnect();
+    std::string got = boundedStatus("%track%");
+    if (got.empty()) got = boundedStatus("%track%");
+    ok(got == "Artist - Song", "after the restart: \"%s\"", got.c_str());
+    unloadAndCount(threads, "a restart");
+}
+
+// ---- Loads and unloads, each read the session once: nothing piles up.
+
+static void testCycles()
+{
+    const int kCycles = 9;
+    showSession(kPlaying, L"Artist", L"Song");
+    int handles = 0, threads = 0;
+    for (int cycle = 1; cycle <= kCycles; cycle++) {
+        startReady("cycles");
+        ok(boundedStatus("%track%") == "Artist - Song", "cycle %d gave no track", cycle);
+        callPlugin(eventMessage(3, 2));
+        unloadPlugin();
+        if (cycle == 1) {
+            handles = handleCount();
+            threads = threadCount();
+        }
+    }
+    ok(handleCount() == handles, "%d handles after %d cycles, %d after one", handleCount(), kCycles, handles);
+    ok(threadCount() == threads, "%d threads after %d cycles, %d after one", threadCount(), kCycles, threads);
+    ok(g_session.objectsAlive() == 0, "cycles: %d objects never released", g_session.objectsAlive());
+}
+
+// ---- Where Windows has no such class, the session is simply absent, and no
+// thread of the module stays.
 
 static void testAbsent()
 {
     ok(g_session.registerClass(0) != 0, "the class could not be unregistered");
     showSession(kPlaying, L"Artist", L"Song");
-    start();
     const int threads = threadCount();
+    start();
     for (int i = 0; i < 3; i++) {
         const std::string got = boundedStatus(kAllTags);
         ok(got == kNoFigures, "no class: \"%s\"", got.c_str());
     }
+    ok(threadCount() == threads, "no class: %d threads after the load, %d before", threadCount(), threads);
     unloadAndCount(threads, "no class");
     ok(g_session.registerClass(1) != 0, "the class could not be registered");
 }
@@ -203,9 +279,11 @@ int main()
 {
     if (!loadStandin()) return finishChecks("session_test");
     ok(g_session.registerClass(1) != 0, "the class could not be registered");
-    testEarlierPlayersWin();
+    testEarlierPlayersAndPlainTexts();
     testSessions();
-    testStalls();
+    testLateOperations();
+    testRestartedService();
+    testCycles();
     testAbsent();
     g_session.registerClass(0);
     // Whatever the module left running has had time to run into freed code.

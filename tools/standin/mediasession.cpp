@@ -1,10 +1,10 @@
 // mediasession.cpp -- mediasession.dll: Windows' system media session as WinRT objects with hand-made
 // vtables, showing what the test program set through the functions in mediasession.h.
 //
-// Nothing is kept for later: every object lives exactly as long as someone holds it, so the count of
-// objects alive falls to zero once the module has let go of everything, and a reference it forgets
-// shows. The one exception to fresh objects is the session: asking twice for the session at the same
-// place gives the same object while anyone holds it, as Windows does, so comparing pointers works.
+// Only what a reader of the session calls is there: a table of methods ends at the last slot it
+// uses, except that the calls it must never make (commands, change handlers) are there and counted.
+// Every object lives exactly as long as someone holds it, so the count of objects alive falls to zero
+// once the module has let go of everything, and a reference it forgets shows.
 #include <windows.h>
 
 #include <string>
@@ -14,390 +14,131 @@
 
 namespace {
 
-// ---- Results and constants of the Windows Runtime that the Windows headers here lack.
-
 typedef struct StandinString *HSTRING;
-typedef unsigned char boolean8; // a WinRT boolean: one byte
 
-const HRESULT kOutOfBounds = 0x8000000B;          // E_BOUNDS
-const HRESULT kNotInThisState = 0x8000000E;       // E_ILLEGAL_METHOD_CALL
-const HRESULT kCannotChangeState = 0x8000000D;    // E_ILLEGAL_STATE_CHANGE
-const HRESULT kHandlerAlreadySet = 0x80000018;    // E_ILLEGAL_DELEGATE_ASSIGNMENT
-const HRESULT kSessionGone = RPC_E_DISCONNECTED;  // the list no longer reaches the session's place
-const HRESULT kCancelled = HRESULT_FROM_WIN32(ERROR_CANCELLED);
-
+const HRESULT kOutOfBounds = 0x8000000B;       // E_BOUNDS
+const HRESULT kNotInThisState = 0x8000000E;    // E_ILLEGAL_METHOD_CALL
+const HRESULT kCannotChangeState = 0x8000000D; // E_ILLEGAL_STATE_CHANGE
+const HRESULT kGone = RPC_E_DISCONNECTED;      // the system's side restarted
 enum AsyncStatus { kStarted = 0, kCompleted = 1, kCanceled = 2 };
-const int kBaseTrust = 0;
 
-const wchar_t kAppIdPrefix[] = L"StandinPlayer";
 const wchar_t kClassKey[] = L"Software\\Microsoft\\WindowsRuntime\\ActivatableClassId\\" STANDIN_MEDIA_CLASS;
-const DWORD kInProcess = 0;      // ActivationType
-const DWORD kAnyApartment = 0;   // Threading: Both
 
-const GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const GUID kIidInspectable = {0xAF86E2E0, 0xB12D, 0x4c6a, {0x9C, 0x5A, 0xD7, 0xAA, 0x65, 0x10, 0x1E, 0x90}};
 const GUID kIidAgileObject = {0x94ea2b94, 0xe9cc, 0x49e0, {0xc0, 0xff, 0xee, 0x64, 0xca, 0x8f, 0x5b, 0x90}};
-const GUID kIidActivationFactory = {0x00000035, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const GUID kIidAsyncInfo = {0x00000036, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const GUID kIidManagerStatics = {0x2050c4ee, 0x11a0, 0x57de, {0xae, 0xd7, 0xc9, 0x7c, 0x70, 0x33, 0x82, 0x45}};
-const GUID kIidManagerOperation = {0x3eec115e, 0x7346, 0x5c27, {0x8c, 0x5f, 0xda, 0x78, 0x51, 0x4a, 0x27, 0x7b}};
-const GUID kIidPropertiesOperation = {0xb185e6f3, 0xe0d8, 0x51cb, {0x91, 0x3f, 0xc9, 0x8d, 0x48, 0xc9, 0x3c, 0x46}};
-const GUID kIidManager = {0xcace8eac, 0xe86e, 0x504a, {0xab, 0x31, 0x5f, 0xf8, 0xff, 0x1b, 0xce, 0x49}};
-const GUID kIidSessionList = {0x9b2672da, 0x5088, 0x5a1d, {0xac, 0xd9, 0xa3, 0xfc, 0x5e, 0xf1, 0xcf, 0xa4}};
-const GUID kIidSession = {0x7148c835, 0x9b14, 0x5ae2, {0xab, 0x85, 0xdc, 0x9b, 0x1c, 0x14, 0xe1, 0xa8}};
-const GUID kIidMediaProperties = {0x68856cf6, 0xadb4, 0x54b2, {0xac, 0x16, 0x05, 0x83, 0x79, 0x07, 0xac, 0xb6}};
-const GUID kIidTimeline = {0xede34136, 0x6f25, 0x588d, {0x8e, 0xcf, 0xea, 0x5b, 0x67, 0x35, 0xaa, 0xa5}};
-const GUID kIidPlaybackInfo = {0x94b4b6cf, 0xe8ba, 0x51ad, {0x87, 0xa7, 0xc1, 0x0a, 0xde, 0x10, 0x61, 0x27}};
-
-#define MEDIA_CONTROL L"Windows.Media.Control.GlobalSystemMediaTransportControls"
 
 // ---- The state the test program sets, and what the objects count for it.
 
 struct SessionState {
     int status;
     std::wstring title, artist;
-    INT64 start, end, position, lastUpdated;
+    INT64 times[6]; // the timeline's slots 6-11: start, end, two seek bounds (0), position, last update
 };
 
-// Guards every field below that is not counted with Interlocked calls. Never held while calling
-// into an object that is not ours, which may call back from another thread.
+// Guards the fields below that are not counted with Interlocked calls. Never held while calling into
+// an object that is not ours.
 CRITICAL_SECTION g_lock;
 std::vector<SessionState> g_sessions;
 int g_current = -1;
-bool g_managerStalls = false;
-bool g_propertiesStall = false;
+int g_managerDelayMs, g_propertiesDelayMs;
+std::vector<HANDLE> g_completers; // the threads that complete operations later
 
-LONG g_callsMade = 0;
-LONG g_commandsCalled = 0;
-LONG g_objectsAlive = 0;
-LONG g_lastOperationId = 0;
+LONG g_generation; // of the system's side: a restart begins a new one
+LONG g_reads, g_forbiddenCalls, g_startedPolls, g_objectsAlive;
+HANDLE g_managerHandedOut;
 HMODULE g_self;
 
-enum Event { kCurrentSessionChanged, kSessionsChanged, kTimelineChanged, kPlaybackInfoChanged, kMediaPropertiesChanged };
-struct Registration {
-    Event event;
-    INT64 token;
-    void *handler; // a reference held until the registration is removed
-};
-std::vector<Registration> g_registrations;
-INT64 g_lastToken = 0;
-
-class Lock {
-public:
+struct Lock {
     Lock() { EnterCriticalSection(&g_lock); }
     ~Lock() { LeaveCriticalSection(&g_lock); }
-    Lock(const Lock &) = delete;
-    Lock &operator=(const Lock &) = delete;
 };
-
-void countCall() { InterlockedIncrement(&g_callsMade); }
-
-// ---- combase's strings, found at run time as the module finds them.
-
-typedef HRESULT(__stdcall *CreateStringFunction)(const wchar_t *text, UINT32 length, HSTRING *string);
-typedef const wchar_t *(__stdcall *RawBufferFunction)(HSTRING string, UINT32 *length);
-
-void *combaseFunction(const char *name)
-{
-    // Loaded once and kept: the HSTRINGs handed out must outlive any call here. Two threads racing
-    // to load it only raise its load count.
-    static HMODULE combase;
-    if (!combase) combase = LoadLibraryW(L"combase.dll");
-    return combase ? reinterpret_cast<void *>(GetProcAddress(combase, name)) : nullptr;
-}
 
 HRESULT makeString(const std::wstring &text, HSTRING *string)
 {
-    if (!string) return E_POINTER;
+    typedef HRESULT(__stdcall * Create)(const wchar_t *text, UINT32 length, HSTRING *string);
+    // Loaded once and kept: the strings handed out must outlive any call here.
+    static HMODULE combase = LoadLibraryW(L"combase.dll");
+    Create create = reinterpret_cast<Create>(reinterpret_cast<void *>(GetProcAddress(combase, "WindowsCreateString")));
     *string = nullptr;
-    CreateStringFunction create = reinterpret_cast<CreateStringFunction>(combaseFunction("WindowsCreateString"));
-    if (!create) return E_FAIL;
-    return create(text.c_str(), static_cast<UINT32>(text.size()), string);
+    return create ? create(text.c_str(), static_cast<UINT32>(text.size()), string) : E_FAIL;
 }
 
-// ---- Foreign objects (the caller's handlers): only their vtable slots are known.
+// ---- Objects: a table of methods first, as every COM interface pointer is, then a reference count.
+// None has C++ virtual functions, which would put the compiler's own table first.
 
-typedef void (*Slot)(); // a vtable entry; whoever calls it casts it back to the method's true type
+typedef void (*Slot)(); // a table entry; whoever calls it casts it back to the method's true type
 template <typename Method> Slot slot(Method method) { return reinterpret_cast<Slot>(method); }
 
-struct Foreign {
-    const Slot *vtable;
-};
-const int kAddRefSlot = 1, kReleaseSlot = 2, kInvokeSlot = 3;
-typedef ULONG(__stdcall *CountMethod)(void *self);
-typedef HRESULT(__stdcall *CompletedMethod)(void *self, void *operation, INT32 status);
-
-void foreignAddRef(void *object)
-{
-    reinterpret_cast<CountMethod>(static_cast<Foreign *>(object)->vtable[kAddRefSlot])(object);
-}
-void foreignRelease(void *object)
-{
-    if (object) reinterpret_cast<CountMethod>(static_cast<Foreign *>(object)->vtable[kReleaseSlot])(object);
-}
-
-// ---- Our objects: a vtable pointer first, as every COM interface pointer is, then a reference count.
-// None has C++ virtual functions, which would put the compiler's own vtable first.
-
-struct Object;
-struct Type {
-    const GUID *iid;
-    const GUID *secondIid; // another interface its QueryInterface answers, or null
-    const wchar_t *className;
-    void (*destroy)(Object *object);
-};
 struct Object {
     const Slot *vtable;
     LONG refs;
-    const Type *type;
+    void (*destroy)(Object *object);
 };
 
-template <typename T> T *create(const Slot *vtable, const Type *type)
+template <typename T> void destroyAs(Object *object) { delete static_cast<T *>(object); }
+
+template <typename T> T *create(const Slot *vtable)
 {
     T *object = new T();
     object->vtable = vtable;
     object->refs = 1;
-    object->type = type;
+    object->destroy = destroyAs<T>;
     InterlockedIncrement(&g_objectsAlive);
     return object;
 }
 
-template <typename T> void destroyAs(Object *object) { delete static_cast<T *>(object); }
+ULONG __stdcall addRef(Object *self) { return InterlockedIncrement(&self->refs); }
 
-ULONG addRefOf(Object *object) { return InterlockedIncrement(&object->refs); }
-
-ULONG releaseOf(Object *object)
+ULONG __stdcall release(Object *self)
 {
-    if (!object) return 0;
-    LONG refs = InterlockedDecrement(&object->refs);
+    const LONG refs = self ? InterlockedDecrement(&self->refs) : 1;
     if (refs == 0) {
-        object->type->destroy(object);
+        self->destroy(self);
         InterlockedDecrement(&g_objectsAlive);
     }
     return refs;
 }
 
-bool answersCommon(const Object *object, REFIID iid)
-{
-    return iid == kIidUnknown || iid == kIidInspectable || iid == kIidAgileObject || iid == *object->type->iid;
-}
-
-HRESULT answer(Object *object, REFIID iid, void **out)
-{
-    if (!out) return E_POINTER;
-    if (!answersCommon(object, iid)) {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    addRefOf(object);
-    *out = object;
-    return S_OK;
-}
-
 HRESULT __stdcall queryInterface(Object *self, REFIID iid, void **out)
 {
-    countCall();
-    return answer(self, iid, out);
-}
-
-ULONG __stdcall addRef(Object *self)
-{
-    countCall();
-    return addRefOf(self);
-}
-
-ULONG __stdcall release(Object *self)
-{
-    countCall();
-    return releaseOf(self);
-}
-
-HRESULT iidsOf(const Object *object, ULONG *count, IID **iids)
-{
-    if (!count || !iids) return E_POINTER;
-    ULONG n = object->type->secondIid ? 2 : 1;
-    *iids = static_cast<IID *>(CoTaskMemAlloc(n * sizeof(IID)));
-    if (!*iids) {
-        *count = 0;
-        return E_OUTOFMEMORY;
-    }
-    (*iids)[0] = *object->type->iid;
-    if (n == 2) (*iids)[1] = *object->type->secondIid;
-    *count = n;
-    return S_OK;
-}
-
-HRESULT __stdcall getIids(Object *self, ULONG *count, IID **iids)
-{
-    countCall();
-    return iidsOf(self, count, iids);
-}
-
-HRESULT __stdcall getRuntimeClassName(Object *self, HSTRING *name)
-{
-    countCall();
-    return makeString(self->type->className, name);
-}
-
-HRESULT __stdcall getTrustLevel(Object *, int *level)
-{
-    countCall();
-    if (!level) return E_POINTER;
-    *level = kBaseTrust;
-    return S_OK;
-}
-
-#define INSPECTABLE_SLOTS(queryInterfaceMethod) \
-    slot(queryInterfaceMethod), slot(addRef), slot(release), slot(getIids), slot(getRuntimeClassName), slot(getTrustLevel)
-
-// Methods shared by several objects for what the stand-in leaves out.
-HRESULT __stdcall giveNothing(Object *, void **out)
-{
-    countCall();
-    if (!out) return E_POINTER;
     *out = nullptr;
+    if (iid != IID_IUnknown && iid != kIidInspectable && iid != kIidAgileObject) return E_NOINTERFACE;
+    addRef(self);
+    *out = self;
     return S_OK;
 }
 
-HRESULT __stdcall notImplemented(Object *, void **out)
+// IInspectable's own methods and reads the module has no use for: one or two out-parameters.
+HRESULT __stdcall unused1(Object *, void *) { return E_NOTIMPL; }
+HRESULT __stdcall unused2(Object *, void *, void *) { return E_NOTIMPL; }
+#define INSPECTABLE_SLOTS(queryInterfaceMethod) \
+    slot(queryInterfaceMethod), slot(addRef), slot(release), slot(unused2), slot(unused1), slot(unused1)
+
+// The calls the module must never make, by the 32-bit words their arguments take, so that a call
+// returns with the stack as the caller left it and the count is all a test sees.
+HRESULT forbidden()
 {
-    countCall();
-    if (out) *out = nullptr;
+    InterlockedIncrement(&g_forbiddenCalls);
     return E_NOTIMPL;
 }
+HRESULT __stdcall forbidden1(Object *, void *) { return forbidden(); }
+HRESULT __stdcall forbidden2(Object *, void *, void *) { return forbidden(); }
+HRESULT __stdcall forbidden3(Object *, void *, void *, void *) { return forbidden(); }
 
-HRESULT __stdcall giveEmptyText(Object *, HSTRING *text)
-{
-    countCall();
-    return makeString(std::wstring(), text);
-}
+// ---- Asynchronous operations: IAsyncOperation<T> on the object, IAsyncInfo on a second table in it.
+// The caller's completion handler is known by its table alone.
 
-HRESULT __stdcall giveZero(Object *, INT32 *value)
-{
-    countCall();
-    if (!value) return E_POINTER;
-    *value = 0;
-    return S_OK;
-}
-
-// ---- Event registrations, the same for the manager's events and the sessions'.
-
-template <Event event> HRESULT __stdcall addHandler(Object *, void *handler, INT64 *token)
-{
-    countCall();
-    if (!token) return E_POINTER;
-    if (!handler) return E_INVALIDARG;
-    foreignAddRef(handler);
-    Lock lock;
-    *token = ++g_lastToken;
-    g_registrations.push_back({event, *token, handler});
-    return S_OK;
-}
-
-template <Event event> HRESULT __stdcall removeHandler(Object *, INT64 token)
-{
-    countCall();
-    void *handler = nullptr;
-    {
-        Lock lock;
-        for (size_t i = 0; i < g_registrations.size(); i++) {
-            if (g_registrations[i].event == event && g_registrations[i].token == token) {
-                handler = g_registrations[i].handler;
-                g_registrations.erase(g_registrations.begin() + i);
-                break;
-            }
-        }
-    }
-    // A token that was never given, or given for another event, removes nothing, as in Windows.
-    foreignRelease(handler);
-    return S_OK;
-}
-
-// ---- Snapshots: what Windows hands out as the result of a query, fixed when made.
-
-struct MediaProperties : Object {
-    std::wstring title, artist;
+struct Handler {
+    const struct HandlerTable *table;
 };
-
-HRESULT __stdcall propertiesTitle(MediaProperties *self, HSTRING *text)
-{
-    countCall();
-    return makeString(self->title, text);
-}
-
-HRESULT __stdcall propertiesArtist(MediaProperties *self, HSTRING *text)
-{
-    countCall();
-    return makeString(self->artist, text);
-}
-
-const Slot kMediaPropertiesSlots[] = {
-    INSPECTABLE_SLOTS(queryInterface),
-    slot(propertiesTitle), // 6 get_Title
-    slot(giveEmptyText),   // 7 get_Subtitle
-    slot(giveEmptyText),   // 8 get_AlbumArtist
-    slot(propertiesArtist),
-    slot(giveEmptyText),   // 10 get_AlbumTitle
-    slot(giveZero),        // 11 get_TrackNumber
-    slot(notImplemented),  // 12 get_Genres
-    slot(giveZero),        // 13 get_AlbumTrackCount
-    slot(giveNothing),     // 14 get_PlaybackType
-    slot(giveNothing),     // 15 get_Thumbnail
+struct HandlerTable {
+    void *queryInterface;
+    ULONG(__stdcall *addRef)(Handler *self);
+    ULONG(__stdcall *release)(Handler *self);
+    HRESULT(__stdcall *invoke)(Handler *self, void *operation, INT32 status);
 };
-static_assert(sizeof kMediaPropertiesSlots / sizeof(Slot) == 16, "media properties: 16 slots");
-const Type kMediaPropertiesType = {&kIidMediaProperties, nullptr, MEDIA_CONTROL L"SessionMediaProperties",
-                                   destroyAs<MediaProperties>};
-
-struct Timeline : Object {
-    INT64 start, end, position, lastUpdated;
-};
-
-template <INT64 Timeline::*field> HRESULT __stdcall timelineTime(Timeline *self, INT64 *time)
-{
-    countCall();
-    if (!time) return E_POINTER;
-    *time = self->*field;
-    return S_OK;
-}
-
-const Slot kTimelineSlots[] = {
-    INSPECTABLE_SLOTS(queryInterface),
-    slot(timelineTime<&Timeline::start>),    // 6 get_StartTime
-    slot(timelineTime<&Timeline::end>),      // 7 get_EndTime
-    slot(timelineTime<&Timeline::start>),    // 8 get_MinSeekTime: the whole track is seekable
-    slot(timelineTime<&Timeline::end>),      // 9 get_MaxSeekTime
-    slot(timelineTime<&Timeline::position>), // 10 get_Position
-    slot(timelineTime<&Timeline::lastUpdated>),
-};
-static_assert(sizeof kTimelineSlots / sizeof(Slot) == 12, "timeline: 12 slots");
-const Type kTimelineType = {&kIidTimeline, nullptr, MEDIA_CONTROL L"SessionTimelineProperties", destroyAs<Timeline>};
-
-struct PlaybackInfo : Object {
-    int status;
-};
-
-HRESULT __stdcall playbackStatus(PlaybackInfo *self, INT32 *status)
-{
-    countCall();
-    if (!status) return E_POINTER;
-    *status = self->status;
-    return S_OK;
-}
-
-const Slot kPlaybackInfoSlots[] = {
-    INSPECTABLE_SLOTS(queryInterface),
-    slot(notImplemented), // 6 get_Controls
-    slot(playbackStatus),
-    slot(giveNothing), // 8 get_PlaybackType
-    slot(giveNothing), // 9 get_AutoRepeatMode
-    slot(giveNothing), // 10 get_PlaybackRate
-    slot(giveNothing), // 11 get_IsShuffleActive
-};
-static_assert(sizeof kPlaybackInfoSlots / sizeof(Slot) == 12, "playback info: 12 slots");
-const Type kPlaybackInfoType = {&kIidPlaybackInfo, nullptr, MEDIA_CONTROL L"SessionPlaybackInfo",
-                                destroyAs<PlaybackInfo>};
-
-// ---- Asynchronous operations: IAsyncOperation<T> on the object, IAsyncInfo on a second vtable in it.
 
 struct Operation;
 struct OperationInfo {
@@ -406,89 +147,72 @@ struct OperationInfo {
 };
 struct Operation : Object {
     OperationInfo info;
-    UINT32 id;
-    int status;
-    bool closed;
-    Object *result;  // held from completion until Close or the end
-    void *completed; // the caller's handler, held likewise
+    int status = kStarted;
+    bool givesManager = false;
+    int delayMs = 0;
+    Object *result = nullptr;     // GetResults hands it out once completed
+    Handler *completed = nullptr; // held until Close
+    ~Operation()
+    {
+        release(result);
+        if (completed) completed->table->release(completed);
+    }
 };
 
-void destroyOperation(Object *object)
+// A started operation ends as status says, and tells its handler.
+void finish(Operation *operation, int status)
 {
-    Operation *operation = static_cast<Operation *>(object);
-    releaseOf(operation->result);
-    foreignRelease(operation->completed);
-    delete operation;
+    Handler *handler;
+    {
+        Lock lock;
+        if (operation->status != kStarted) return;
+        operation->status = status;
+        handler = operation->completed;
+        if (handler) handler->table->addRef(handler);
+    }
+    if (!handler) return;
+    handler->table->invoke(handler, operation, status);
+    handler->table->release(handler);
 }
 
-Operation *createOperation(const Slot *vtable, const Type *type, const Slot *infoVtable)
+DWORD WINAPI completeLater(void *operationAddress)
 {
-    Operation *operation = create<Operation>(vtable, type);
-    operation->info.vtable = infoVtable;
-    operation->info.owner = operation;
-    operation->id = static_cast<UINT32>(InterlockedIncrement(&g_lastOperationId));
-    operation->status = kStarted;
-    return operation;
-}
-
-void complete(Operation *operation, Object *result)
-{
-    operation->status = kCompleted;
-    operation->result = result;
-}
-
-void tellCompleted(Operation *operation, void *handler, int status)
-{
-    reinterpret_cast<CompletedMethod>(static_cast<Foreign *>(handler)->vtable[kInvokeSlot])(handler, operation, status);
+    Operation *operation = static_cast<Operation *>(operationAddress);
+    Sleep(operation->delayMs);
+    finish(operation, kCompleted);
+    release(operation);
+    return 0;
 }
 
 HRESULT __stdcall operationQueryInterface(Operation *self, REFIID iid, void **out)
 {
-    countCall();
-    if (out && iid == kIidAsyncInfo) {
-        addRefOf(self);
-        *out = &self->info;
-        return S_OK;
-    }
-    return answer(self, iid, out);
-}
-
-HRESULT __stdcall putCompleted(Operation *self, void *handler)
-{
-    countCall();
-    if (!handler) return E_INVALIDARG;
-    int status;
-    {
-        Lock lock;
-        if (self->closed) return kNotInThisState;
-        if (self->completed) return kHandlerAlreadySet;
-        foreignAddRef(handler);
-        self->completed = handler;
-        status = self->status;
-    }
-    // Ended already: told now. Otherwise Cancel tells it, having seen the handler under the lock.
-    if (status != kStarted) tellCompleted(self, handler, status);
+    if (iid != kIidAsyncInfo) return queryInterface(self, iid, out);
+    addRef(self);
+    *out = &self->info;
     return S_OK;
 }
 
-HRESULT __stdcall getCompleted(Operation *self, void **handler)
+HRESULT __stdcall putCompleted(Operation *self, Handler *handler)
 {
-    countCall();
-    if (!handler) return E_POINTER;
-    Lock lock;
-    *handler = self->completed;
-    if (*handler) foreignAddRef(*handler);
+    int status;
+    {
+        Lock lock;
+        handler->table->addRef(handler);
+        self->completed = handler;
+        status = self->status;
+    }
+    // Ended already: told now; otherwise finish() tells it.
+    if (status != kStarted) handler->table->invoke(handler, self, status);
     return S_OK;
 }
 
 HRESULT __stdcall getResults(Operation *self, Object **result)
 {
-    countCall();
-    if (!result) return E_POINTER;
-    *result = nullptr;
     Lock lock;
-    if (self->closed || self->status != kCompleted) return kNotInThisState;
-    addRefOf(self->result);
+    *result = nullptr;
+    if (self->status != kCompleted) return kNotInThisState;
+    if (self->givesManager) SetEvent(g_managerHandedOut);
+    addRef(self->result);
     *result = self->result;
     return S_OK;
 }
@@ -499,403 +223,192 @@ HRESULT __stdcall infoQueryInterface(OperationInfo *self, REFIID iid, void **out
 }
 ULONG __stdcall infoAddRef(OperationInfo *self) { return addRef(self->owner); }
 ULONG __stdcall infoRelease(OperationInfo *self) { return release(self->owner); }
-HRESULT __stdcall infoGetIids(OperationInfo *self, ULONG *count, IID **iids) { return getIids(self->owner, count, iids); }
-HRESULT __stdcall infoGetRuntimeClassName(OperationInfo *self, HSTRING *name)
-{
-    return getRuntimeClassName(self->owner, name);
-}
-HRESULT __stdcall infoGetTrustLevel(OperationInfo *self, int *level) { return getTrustLevel(self->owner, level); }
-
-HRESULT __stdcall infoId(OperationInfo *self, UINT32 *id)
-{
-    countCall();
-    if (!id) return E_POINTER;
-    Lock lock;
-    if (self->owner->closed) return kNotInThisState;
-    *id = self->owner->id;
-    return S_OK;
-}
 
 HRESULT __stdcall infoStatus(OperationInfo *self, INT32 *status)
 {
-    countCall();
-    if (!status) return E_POINTER;
     Lock lock;
-    if (self->owner->closed) return kNotInThisState;
     *status = self->owner->status;
-    return S_OK;
-}
-
-HRESULT __stdcall infoErrorCode(OperationInfo *self, HRESULT *error)
-{
-    countCall();
-    if (!error) return E_POINTER;
-    Lock lock;
-    if (self->owner->closed) return kNotInThisState;
-    *error = self->owner->status == kCanceled ? kCancelled : S_OK;
+    if (*status == kStarted) InterlockedIncrement(&g_startedPolls);
     return S_OK;
 }
 
 HRESULT __stdcall infoCancel(OperationInfo *self)
 {
-    countCall();
-    Operation *operation = self->owner;
-    void *handler = nullptr;
-    {
-        Lock lock;
-        if (operation->closed) return kNotInThisState;
-        if (operation->status != kStarted) return S_OK;
-        operation->status = kCanceled;
-        handler = operation->completed;
-        if (handler) foreignAddRef(handler);
-    }
-    if (handler) {
-        tellCompleted(operation, handler, kCanceled);
-        foreignRelease(handler);
-    }
+    finish(self->owner, kCanceled);
     return S_OK;
 }
 
 HRESULT __stdcall infoClose(OperationInfo *self)
 {
-    countCall();
-    Operation *operation = self->owner;
-    Object *result;
-    void *handler;
+    Handler *handler;
     {
         Lock lock;
-        if (operation->closed) return S_OK;
-        if (operation->status == kStarted) return kCannotChangeState;
-        operation->closed = true;
-        result = operation->result;
-        handler = operation->completed;
-        operation->result = nullptr;
-        operation->completed = nullptr;
+        if (self->owner->status == kStarted) return kCannotChangeState;
+        handler = self->owner->completed;
+        self->owner->completed = nullptr;
     }
-    releaseOf(result);
-    foreignRelease(handler);
+    if (handler) handler->table->release(handler);
     return S_OK;
 }
 
 const Slot kInfoSlots[] = {
-    slot(infoQueryInterface), slot(infoAddRef), slot(infoRelease),
-    slot(infoGetIids), slot(infoGetRuntimeClassName), slot(infoGetTrustLevel),
-    slot(infoId), slot(infoStatus), slot(infoErrorCode), slot(infoCancel), slot(infoClose),
+    slot(infoQueryInterface), slot(infoAddRef), slot(infoRelease), slot(unused2), slot(unused1), slot(unused1),
+    slot(unused1), slot(infoStatus), slot(unused1), slot(infoCancel), slot(infoClose), // 6 get_Id, 8 get_ErrorCode
 };
-static_assert(sizeof kInfoSlots / sizeof(Slot) == 11, "IAsyncInfo: 11 slots");
-
 const Slot kOperationSlots[] = {
-    INSPECTABLE_SLOTS(operationQueryInterface), slot(putCompleted), slot(getCompleted), slot(getResults),
+    INSPECTABLE_SLOTS(operationQueryInterface), slot(putCompleted), slot(unused1), slot(getResults),
 };
-static_assert(sizeof kOperationSlots / sizeof(Slot) == 9, "IAsyncOperation: 9 slots");
 
-const Type kManagerOperationType = {
-    &kIidManagerOperation, &kIidAsyncInfo,
-    L"Windows.Foundation.IAsyncOperation`1<" MEDIA_CONTROL L"SessionManager>", destroyOperation};
-const Type kPropertiesOperationType = {
-    &kIidPropertiesOperation, &kIidAsyncInfo,
-    L"Windows.Foundation.IAsyncOperation`1<" MEDIA_CONTROL L"SessionMediaProperties>", destroyOperation};
+// Holds result until it completes, delayMs from now on a thread of its own (0: at once, -1: never).
+// Under g_lock.
+Operation *startOperation(Object *result, int delayMs)
+{
+    Operation *operation = create<Operation>(kOperationSlots);
+    operation->info = {kInfoSlots, operation};
+    operation->result = result;
+    operation->delayMs = delayMs;
+    if (delayMs == 0) operation->status = kCompleted;
+    if (delayMs <= 0) return operation;
+    addRef(operation);
+    HANDLE thread = CreateThread(nullptr, 0, completeLater, operation, 0, nullptr);
+    if (thread) g_completers.push_back(thread);
+    else release(operation);
+    return operation;
+}
 
-// ---- Sessions. A session object stands for a place in the list; g_sessionObjects remembers, without
-// holding a reference, the object alive for each place.
+// ---- A session and what it gives: each a copy of the session as it was when asked for, read
+// through the table of what it stands for.
 
-struct Session : Object {
-    int index;
+struct Snapshot : Object {
+    SessionState state;
 };
-std::vector<Session *> g_sessionObjects;
 
-const SessionState *stateOf(const Session *session) // under g_lock
+Snapshot *snapshot(const Slot *vtable, const SessionState &state)
 {
-    return session->index < static_cast<int>(g_sessions.size()) ? &g_sessions[session->index] : nullptr;
+    Snapshot *made = create<Snapshot>(vtable);
+    made->state = state;
+    return made;
 }
 
-HRESULT __stdcall sessionAppId(Session *self, HSTRING *id)
-{
-    countCall();
-    if (!id) return E_POINTER;
-    *id = nullptr;
-    {
-        Lock lock;
-        if (!stateOf(self)) return kSessionGone;
-    }
-    return makeString(kAppIdPrefix + std::to_wstring(self->index + 1), id);
-}
+HRESULT __stdcall propertiesTitle(Snapshot *self, HSTRING *text) { return makeString(self->state.title, text); }
+HRESULT __stdcall propertiesArtist(Snapshot *self, HSTRING *text) { return makeString(self->state.artist, text); }
+const Slot kMediaPropertiesSlots[] = {
+    INSPECTABLE_SLOTS(queryInterface), slot(propertiesTitle), slot(unused1), slot(unused1), // 7-8 subtitle, album artist
+    slot(propertiesArtist),
+};
 
-HRESULT __stdcall sessionMediaProperties(Session *self, Operation **operation)
+template <int field> HRESULT __stdcall timelineTime(Snapshot *self, INT64 *time)
 {
-    countCall();
-    if (!operation) return E_POINTER;
-    *operation = nullptr;
+    *time = self->state.times[field];
+    return S_OK;
+}
+const Slot kTimelineSlots[] = {
+    INSPECTABLE_SLOTS(queryInterface), slot(timelineTime<0>), slot(timelineTime<1>), slot(timelineTime<2>),
+    slot(timelineTime<3>), slot(timelineTime<4>), slot(timelineTime<5>),
+};
+
+HRESULT __stdcall playbackStatus(Snapshot *self, INT32 *status)
+{
+    *status = self->state.status;
+    return S_OK;
+}
+const Slot kPlaybackInfoSlots[] = {INSPECTABLE_SLOTS(queryInterface), slot(unused1), slot(playbackStatus)};
+
+HRESULT __stdcall sessionMediaProperties(Snapshot *self, Operation **operation)
+{
     Lock lock;
-    const SessionState *state = stateOf(self);
-    if (!state) return kSessionGone;
-    Operation *made = createOperation(kOperationSlots, &kPropertiesOperationType, kInfoSlots);
-    if (!g_propertiesStall) {
-        MediaProperties *properties = create<MediaProperties>(kMediaPropertiesSlots, &kMediaPropertiesType);
-        properties->title = state->title;
-        properties->artist = state->artist;
-        complete(made, properties);
-    }
-    *operation = made;
+    *operation = startOperation(snapshot(kMediaPropertiesSlots, self->state), g_propertiesDelayMs);
     return S_OK;
 }
 
-HRESULT __stdcall sessionTimeline(Session *self, Timeline **timeline)
+template <const Slot *vtable> HRESULT __stdcall sessionPart(Snapshot *self, Snapshot **part)
 {
-    countCall();
-    if (!timeline) return E_POINTER;
-    *timeline = nullptr;
-    Lock lock;
-    const SessionState *state = stateOf(self);
-    if (!state) return kSessionGone;
-    Timeline *made = create<Timeline>(kTimelineSlots, &kTimelineType);
-    made->start = state->start;
-    made->end = state->end;
-    made->position = state->position;
-    made->lastUpdated = state->lastUpdated;
-    *timeline = made;
+    *part = snapshot(vtable, self->state);
     return S_OK;
 }
-
-HRESULT __stdcall sessionPlaybackInfo(Session *self, PlaybackInfo **info)
-{
-    countCall();
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    Lock lock;
-    const SessionState *state = stateOf(self);
-    if (!state) return kSessionGone;
-    PlaybackInfo *made = create<PlaybackInfo>(kPlaybackInfoSlots, &kPlaybackInfoType);
-    made->status = state->status;
-    *info = made;
-    return S_OK;
-}
-
-// The commands, which the module must never call: each with its true parameters, so that a call
-// returns with the stack as the caller left it and the count is all a test sees.
-HRESULT refuseCommand(void **operation)
-{
-    countCall();
-    InterlockedIncrement(&g_commandsCalled);
-    if (operation) *operation = nullptr;
-    return E_NOTIMPL;
-}
-HRESULT __stdcall command(Session *, void **operation) { return refuseCommand(operation); }
-HRESULT __stdcall commandWithMode(Session *, INT32, void **operation) { return refuseCommand(operation); }
-HRESULT __stdcall commandWithRate(Session *, DOUBLE, void **operation) { return refuseCommand(operation); }
-HRESULT __stdcall commandWithSwitch(Session *, boolean8, void **operation) { return refuseCommand(operation); }
-HRESULT __stdcall commandWithPosition(Session *, INT64, void **operation) { return refuseCommand(operation); }
 
 const Slot kSessionSlots[] = {
     INSPECTABLE_SLOTS(queryInterface),
-    slot(sessionAppId),
+    slot(unused1), // 6 get_SourceAppUserModelId
     slot(sessionMediaProperties),
-    slot(sessionTimeline),
-    slot(sessionPlaybackInfo),
-    slot(command), // 10 TryPlayAsync
-    slot(command), // 11 TryPauseAsync
-    slot(command), // 12 TryStopAsync
-    slot(command), // 13 TryRecordAsync
-    slot(command), // 14 TryFastForwardAsync
-    slot(command), // 15 TryRewindAsync
-    slot(command), // 16 TrySkipNextAsync
-    slot(command), // 17 TrySkipPreviousAsync
-    slot(command), // 18 TryChangeChannelUpAsync
-    slot(command), // 19 TryChangeChannelDownAsync
-    slot(command), // 20 TryTogglePlayPauseAsync
-    slot(commandWithMode),     // 21 TryChangeAutoRepeatModeAsync
-    slot(commandWithRate),     // 22 TryChangePlaybackRateAsync
-    slot(commandWithSwitch),   // 23 TryChangeShuffleActiveAsync
-    slot(commandWithPosition), // 24 TryChangePlaybackPositionAsync
-    slot(addHandler<kTimelineChanged>),
-    slot(removeHandler<kTimelineChanged>),
-    slot(addHandler<kPlaybackInfoChanged>),
-    slot(removeHandler<kPlaybackInfoChanged>),
-    slot(addHandler<kMediaPropertiesChanged>),
-    slot(removeHandler<kMediaPropertiesChanged>),
+    slot(sessionPart<kTimelineSlots>),
+    slot(sessionPart<kPlaybackInfoSlots>),
+    // 10-20 play, pause, stop, record, fast forward, rewind, skip next and previous, channel up and
+    // down, toggle play and pause; 21 repeat mode, 22 rate, 23 shuffle, 24 position
+    slot(forbidden1), slot(forbidden1), slot(forbidden1), slot(forbidden1), slot(forbidden1), slot(forbidden1),
+    slot(forbidden1), slot(forbidden1), slot(forbidden1), slot(forbidden1), slot(forbidden1),
+    slot(forbidden2), slot(forbidden3), slot(forbidden2), slot(forbidden3),
+    // 25-30 change handlers for the timeline, the playback info and the media properties, added and removed
+    slot(forbidden2), slot(forbidden2), slot(forbidden2), slot(forbidden2), slot(forbidden2), slot(forbidden2),
 };
-static_assert(sizeof kSessionSlots / sizeof(Slot) == 31, "session: 31 slots");
-
-void destroySession(Object *object)
-{
-    Session *session = static_cast<Session *>(object);
-    {
-        Lock lock;
-        if (g_sessionObjects[session->index] == session) g_sessionObjects[session->index] = nullptr;
-    }
-    delete session;
-}
-
-const Type kSessionType = {&kIidSession, nullptr, MEDIA_CONTROL L"Session", destroySession};
-
-// A reference to a live object, unless its count has already reached zero: a release on another
-// thread is then destroying it, and it must stay dead.
-bool addRefIfAlive(Object *object)
-{
-    LONG refs = object->refs;
-    while (refs > 0) {
-        LONG seen = InterlockedCompareExchange(&object->refs, refs + 1, refs);
-        if (seen == refs) return true;
-        refs = seen;
-    }
-    return false;
-}
-
-Session *sessionAt(int index) // under g_lock; a new reference
-{
-    if (index >= static_cast<int>(g_sessionObjects.size())) g_sessionObjects.resize(index + 1, nullptr);
-    Session *known = g_sessionObjects[index];
-    if (known && addRefIfAlive(known)) return known;
-    Session *session = create<Session>(kSessionSlots, &kSessionType);
-    session->index = index;
-    g_sessionObjects[index] = session;
-    return session;
-}
-
-// ---- The list of sessions GetSessions gives: the sessions as they were when asked.
 
 struct SessionList : Object {
-    std::vector<Session *> items; // each a reference
+    UINT32 size;
 };
-
-void destroySessionList(Object *object)
+HRESULT __stdcall listGetAt(SessionList *self, UINT32 index, Snapshot **session)
 {
-    SessionList *list = static_cast<SessionList *>(object);
-    for (Session *session : list->items) releaseOf(session);
-    delete list;
+    Lock lock;
+    *session = index < self->size && index < g_sessions.size() ? snapshot(kSessionSlots, g_sessions[index]) : nullptr;
+    return *session ? S_OK : kOutOfBounds;
 }
-
-HRESULT __stdcall listGetAt(SessionList *self, UINT32 index, Session **session)
-{
-    countCall();
-    if (!session) return E_POINTER;
-    *session = nullptr;
-    if (index >= self->items.size()) return kOutOfBounds;
-    addRefOf(self->items[index]);
-    *session = self->items[index];
-    return S_OK;
-}
-
 HRESULT __stdcall listSize(SessionList *self, UINT32 *size)
 {
-    countCall();
-    if (!size) return E_POINTER;
-    *size = static_cast<UINT32>(self->items.size());
+    *size = self->size;
     return S_OK;
 }
-
-HRESULT __stdcall listIndexOf(SessionList *self, Session *session, UINT32 *index, boolean8 *found)
-{
-    countCall();
-    if (!index || !found) return E_POINTER;
-    *index = 0;
-    *found = 0;
-    for (size_t i = 0; i < self->items.size(); i++) {
-        if (self->items[i] == session) {
-            *index = static_cast<UINT32>(i);
-            *found = 1;
-            break;
-        }
-    }
-    return S_OK;
-}
-
-HRESULT __stdcall listGetMany(SessionList *self, UINT32 start, UINT32 capacity, Session **sessions, UINT32 *actual)
-{
-    countCall();
-    if (!actual || (capacity && !sessions)) return E_POINTER;
-    *actual = 0;
-    if (start > self->items.size()) return kOutOfBounds;
-    UINT32 n = 0;
-    for (UINT32 i = start; i < self->items.size() && n < capacity; i++, n++) {
-        addRefOf(self->items[i]);
-        sessions[n] = self->items[i];
-    }
-    *actual = n;
-    return S_OK;
-}
-
-const Slot kSessionListSlots[] = {
-    INSPECTABLE_SLOTS(queryInterface), slot(listGetAt), slot(listSize), slot(listIndexOf), slot(listGetMany),
-};
-static_assert(sizeof kSessionListSlots / sizeof(Slot) == 10, "IVectorView: 10 slots");
-const Type kSessionListType = {
-    &kIidSessionList, nullptr,
-    L"Windows.Foundation.Collections.IVectorView`1<" MEDIA_CONTROL L"Session>", destroySessionList};
+const Slot kSessionListSlots[] = {INSPECTABLE_SLOTS(queryInterface), slot(listGetAt), slot(listSize)};
 
 // ---- The manager, its statics and the activation factory.
 
-HRESULT __stdcall managerCurrentSession(Object *, Session **session)
+struct Manager : Object {
+    LONG generation;
+};
+
+HRESULT __stdcall managerCurrentSession(Manager *self, Snapshot **session)
 {
-    countCall();
-    if (!session) return E_POINTER;
+    InterlockedIncrement(&g_reads);
+    *session = nullptr;
     Lock lock;
-    *session = g_current >= 0 ? sessionAt(g_current) : nullptr;
+    if (self->generation != g_generation) return kGone;
+    if (g_current >= 0) *session = snapshot(kSessionSlots, g_sessions[g_current]);
     return S_OK;
 }
 
-HRESULT __stdcall managerSessions(Object *, SessionList **list)
+HRESULT __stdcall managerSessions(Manager *self, SessionList **list)
 {
-    countCall();
-    if (!list) return E_POINTER;
+    *list = nullptr;
     Lock lock;
-    SessionList *made = create<SessionList>(kSessionListSlots, &kSessionListType);
-    for (size_t i = 0; i < g_sessions.size(); i++) made->items.push_back(sessionAt(static_cast<int>(i)));
-    *list = made;
+    if (self->generation != g_generation) return kGone;
+    *list = create<SessionList>(kSessionListSlots);
+    (*list)->size = static_cast<UINT32>(g_sessions.size());
     return S_OK;
 }
 
 const Slot kManagerSlots[] = {
-    INSPECTABLE_SLOTS(queryInterface),
-    slot(managerCurrentSession),
-    slot(managerSessions),
-    slot(addHandler<kCurrentSessionChanged>),
-    slot(removeHandler<kCurrentSessionChanged>),
-    slot(addHandler<kSessionsChanged>),
-    slot(removeHandler<kSessionsChanged>),
+    INSPECTABLE_SLOTS(queryInterface), slot(managerCurrentSession), slot(managerSessions),
+    // 8-11 change handlers for the current session and the list, added and removed
+    slot(forbidden2), slot(forbidden2), slot(forbidden2), slot(forbidden2),
 };
-static_assert(sizeof kManagerSlots / sizeof(Slot) == 12, "manager: 12 slots");
-const Type kManagerType = {&kIidManager, nullptr, STANDIN_MEDIA_CLASS, destroyAs<Object>};
 
 HRESULT __stdcall staticsRequest(Object *, Operation **operation)
 {
-    countCall();
-    if (!operation) return E_POINTER;
     Lock lock;
-    Operation *made = createOperation(kOperationSlots, &kManagerOperationType, kInfoSlots);
-    if (!g_managerStalls) complete(made, create<Object>(kManagerSlots, &kManagerType));
-    *operation = made;
+    Manager *manager = create<Manager>(kManagerSlots);
+    manager->generation = g_generation;
+    *operation = startOperation(manager, g_managerDelayMs);
+    (*operation)->givesManager = true;
     return S_OK;
 }
-
 const Slot kStaticsSlots[] = {INSPECTABLE_SLOTS(queryInterface), slot(staticsRequest)};
-static_assert(sizeof kStaticsSlots / sizeof(Slot) == 7, "manager statics: 7 slots");
-const Type kStaticsType = {&kIidManagerStatics, nullptr, STANDIN_MEDIA_CLASS, destroyAs<Object>};
 
-// The statics are an object of their own, so that a caller who keeps them and drops the factory
-// (or the other way round) holds what it thinks it holds.
+// The activation factory, which combase asks for the statics alone.
 HRESULT __stdcall factoryQueryInterface(Object *self, REFIID iid, void **out)
 {
-    countCall();
-    if (out && iid == kIidManagerStatics) {
-        *out = create<Object>(kStaticsSlots, &kStaticsType);
-        return S_OK;
-    }
-    return answer(self, iid, out);
+    if (iid != kIidManagerStatics) return queryInterface(self, iid, out);
+    *out = create<Object>(kStaticsSlots);
+    return S_OK;
 }
-
-const Slot kFactorySlots[] = {INSPECTABLE_SLOTS(factoryQueryInterface), slot(notImplemented)}; // 6 ActivateInstance
-static_assert(sizeof kFactorySlots / sizeof(Slot) == 7, "activation factory: 7 slots");
-const Type kFactoryType = {&kIidActivationFactory, &kIidManagerStatics, STANDIN_MEDIA_CLASS, destroyAs<Object>};
-
-bool isOurClass(HSTRING classId)
-{
-    RawBufferFunction raw = reinterpret_cast<RawBufferFunction>(combaseFunction("WindowsGetStringRawBuffer"));
-    if (!raw) return false;
-    UINT32 length = 0;
-    const wchar_t *name = raw(classId, &length);
-    return name && std::wstring(name, length) == STANDIN_MEDIA_CLASS;
-}
+const Slot kFactorySlots[] = {INSPECTABLE_SLOTS(factoryQueryInterface)};
 
 } // namespace
 
@@ -906,18 +419,16 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void *)
     if (reason == DLL_PROCESS_ATTACH) {
         g_self = instance;
         InitializeCriticalSection(&g_lock);
+        g_managerHandedOut = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         DisableThreadLibraryCalls(instance);
     }
     return TRUE;
 }
 
-HRESULT __stdcall DllGetActivationFactory(HSTRING classId, void **factory)
+// combase asks only for the class the DLL is registered under.
+HRESULT __stdcall DllGetActivationFactory(HSTRING, void **factory)
 {
-    countCall();
-    if (!factory) return E_POINTER;
-    *factory = nullptr;
-    if (!isOurClass(classId)) return CLASS_E_CLASSNOTAVAILABLE;
-    *factory = create<Object>(kFactorySlots, &kFactoryType);
+    *factory = create<Object>(kFactorySlots);
     return S_OK;
 }
 
@@ -928,30 +439,41 @@ void __cdecl standinSetSessions(const StandinSession *sessions, int count, int c
     const INT64 nowTime = static_cast<INT64>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
     std::vector<SessionState> copied;
     for (int i = 0; sessions && i < count; i++) {
-        const StandinSession &from = sessions[i];
-        copied.push_back({from.status, from.title ? from.title : L"", from.artist ? from.artist : L"", from.start,
-                          from.end, from.position, from.lastUpdated ? from.lastUpdated : nowTime});
+        const StandinSession &s = sessions[i];
+        copied.push_back({s.status, s.title ? s.title : L"", s.artist ? s.artist : L"",
+                          {s.start, s.end, 0, 0, s.position, s.lastUpdated ? s.lastUpdated : nowTime}});
     }
     Lock lock;
     g_sessions.swap(copied);
     g_current = current >= 0 && current < static_cast<int>(g_sessions.size()) ? current : -1;
 }
 
-void __cdecl standinSetStalls(int managerNeverCompletes, int propertiesNeverComplete)
+void __cdecl standinSetDelays(int managerMs, int propertiesMs)
 {
     Lock lock;
-    g_managerStalls = managerNeverCompletes != 0;
-    g_propertiesStall = propertiesNeverComplete != 0;
+    g_managerDelayMs = managerMs;
+    g_propertiesDelayMs = propertiesMs;
 }
 
-int __cdecl standinCommandsCalled() { return g_commandsCalled; }
-int __cdecl standinCallsMade() { return g_callsMade; }
-int __cdecl standinObjectsAlive() { return g_objectsAlive; }
+void __cdecl standinDisconnect() { InterlockedIncrement(&g_generation); }
 
-int __cdecl standinHandlersRegistered()
+int __cdecl standinAwaitManager(int ms) { return WaitForSingleObject(g_managerHandedOut, ms) == WAIT_OBJECT_0; }
+int __cdecl standinReads() { return g_reads; }
+int __cdecl standinForbiddenCalls() { return g_forbiddenCalls; }
+int __cdecl standinStartedPolls() { return g_startedPolls; }
+
+int __cdecl standinObjectsAlive()
 {
-    Lock lock;
-    return static_cast<int>(g_registrations.size());
+    std::vector<HANDLE> threads;
+    {
+        Lock lock;
+        threads.swap(g_completers);
+    }
+    for (HANDLE thread : threads) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    return g_objectsAlive;
 }
 
 int __cdecl standinRegister(int on)
@@ -966,11 +488,9 @@ int __cdecl standinRegister(int on)
     HKEY key;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kClassKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
         return 0;
-    // combase needs DllPath alone; the other two are what Windows writes for its own in-process classes.
-    bool written =
-        !RegSetValueExW(key, L"DllPath", 0, REG_SZ, reinterpret_cast<const BYTE *>(path), (length + 1) * sizeof *path) &&
-        !RegSetValueExW(key, L"ActivationType", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&kInProcess), sizeof kInProcess) &&
-        !RegSetValueExW(key, L"Threading", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&kAnyApartment), sizeof kAnyApartment);
+    // Wine's combase needs DllPath alone.
+    const bool written = !RegSetValueExW(key, L"DllPath", 0, REG_SZ, reinterpret_cast<const BYTE *>(path),
+                                         (length + 1) * sizeof *path);
     RegCloseKey(key);
     return written;
 }

@@ -17,24 +17,25 @@ struct StandinSession {
     long long lastUpdated;          // 100 ns since 1601 (FILETIME); 0: "now" at the moment of setting
 };
 
-// A session object stands for a place in the list, not for what is there: after a new list its
-// getters show the new session at that place, or fail with RPC_E_DISCONNECTED when the list is shorter.
-// Each session's app id is "StandinPlayer" and its place counted from 1 ("StandinPlayer1", ...).
-
 // Copies the sessions (texts too); current is the index GetCurrentSession gives, -1 (or any index
-// outside the list) for none.
+// outside the list) for none. A session object reads its place in the list when asked, and fails
+// with RPC_E_DISCONNECTED once the list is shorter.
 typedef void(__cdecl *StandinSetSessions)(const StandinSession *sessions, int count, int current);
-// From then on RequestAsync's operation, or every TryGetMediaPropertiesAsync operation, stays started
-// until cancelled; operations made earlier keep what they are.
-typedef void(__cdecl *StandinSetStalls)(int managerNeverCompletes, int propertiesNeverComplete);
-// Session commands (slots 10-24) called so far.
-typedef int(__cdecl *StandinCommandsCalled)();
-// Every method of every object called so far, DllGetActivationFactory included: a test that expects
-// the session untouched checks this stays put.
-typedef int(__cdecl *StandinCallsMade)();
-// Event handlers added and not removed (releasing the object they were added to removes none), and
-// objects alive (created and not released to zero).
-typedef int(__cdecl *StandinHandlersRegistered)();
+// From then on RequestAsync's operations, and TryGetMediaPropertiesAsync's, complete this many ms
+// after they were made, on a thread of their own, as Windows' do; 0 at once, -1 never.
+typedef void(__cdecl *StandinSetDelays)(int managerMs, int propertiesMs);
+// The system's side restarts: every manager handed out so far fails each call with
+// RPC_E_DISCONNECTED; RequestAsync gives working ones again.
+typedef void(__cdecl *StandinDisconnect)();
+// Waits at most ms for a manager to be handed out (GetResults) since the last wait; whether one was.
+typedef int(__cdecl *StandinAwaitManager)(int ms);
+// Reads begun (GetCurrentSession calls) so far.
+typedef int(__cdecl *StandinReads)();
+// Calls the module must never make: a session's commands and any change handler's registration.
+typedef int(__cdecl *StandinForbiddenCalls)();
+// IAsyncInfo::get_Status calls that answered Started: polls for an operation still running.
+typedef int(__cdecl *StandinStartedPolls)();
+// Objects alive (created and not released to zero), once every operation's own thread has ended.
 typedef int(__cdecl *StandinObjectsAlive)();
 // Registers this DLL's full path under STANDIN_MEDIA_CLASS in
 // HKLM\Software\Microsoft\WindowsRuntime\ActivatableClassId (DllPath), or removes that key; returns
@@ -43,10 +44,12 @@ typedef int(__cdecl *StandinRegister)(int on);
 
 extern "C" {
 void __cdecl standinSetSessions(const StandinSession *sessions, int count, int current);
-void __cdecl standinSetStalls(int managerNeverCompletes, int propertiesNeverComplete);
-int __cdecl standinCommandsCalled();
-int __cdecl standinCallsMade();
-int __cdecl standinHandlersRegistered();
+void __cdecl standinSetDelays(int managerMs, int propertiesMs);
+void __cdecl standinDisconnect();
+int __cdecl standinAwaitManager(int ms);
+int __cdecl standinReads();
+int __cdecl standinForbiddenCalls();
+int __cdecl standinStartedPolls();
 int __cdecl standinObjectsAlive();
 int __cdecl standinRegister(int on);
 }
