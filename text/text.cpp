@@ -149,6 +149,25 @@ u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut)
     return copyText(dest + used, destCap - used, source, cut);
 }
 
+u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
+               TextCut cut)
+{
+    if (destCap == 0) return 0;
+    const u32 sourceLength = textLength(source), patternLength = textLength(pattern);
+    const u32 replacementLength = textLength(replacement);
+    PieceWriter w = {dest, destCap - 1, 0, false};
+    u32 from = 0; // source bytes before it are done
+    while (!w.cutShort) {
+        const u32 at = from + findText(source + from, sourceLength - from, pattern, patternLength);
+        if (at == sourceLength) break;
+        putPiece(&w, source + from, at - from);
+        putPiece(&w, replacement, replacementLength);
+        from = at + patternLength;
+    }
+    putPiece(&w, source + from, sourceLength - from);
+    return endPieces(&w, cut);
+}
+
 u32 findByte(const char *text, u32 length, u8 value)
 {
     const Word spread = kLowBits * value;

@@ -1,4 +1,4 @@
-// text.h -- byte-string routines: length, decimal text, search, bounded copies
+// text.h -- byte-string routines: length, decimal text, search, replace-all, bounded copies
 #pragma once
 
 #include "../common/types.h"
@@ -45,6 +45,12 @@ u32 copyBytes(char *dest, u32 destCap, const char *source, u32 sourceLength, Tex
 u32 copyText(char *dest, u32 destCap, const char *source, TextCut cut);
 // Appends source behind the zero-terminated text already in dest.
 u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut);
+// Copies the zero-terminated source into dest with every occurrence of pattern
+// (one byte or more) replaced by replacement, left to right and without
+// overlaps; the replacement is not searched again. The result is cut to
+// destCap - 1 bytes (by cut) and zero-terminated; returns its length.
+u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
+               TextCut cut);
 
 // The offset of the first byte of text[0..length) equal to value, or length.
 u32 findByte(const char *text, u32 length, u8 value);

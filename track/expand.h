@@ -11,8 +11,6 @@ const u32 kMillisecondsPerSecond = 1000;
 // A length or position of -1: the player has none now. It counts as 0.
 const u32 kNoFigure = 0xFFFFFFFF;
 
-// Every tag opens with kTagMark.
-constexpr char kTagMark = '%';
 constexpr char kTagTrack[] = "%track%";
 constexpr char kTagBitRate[] = "%bitrate%";
 constexpr char kTagSampleRate[] = "%samplerate%";
@@ -32,9 +30,10 @@ struct PlayerAnswers {
 u32 channelsText(u32 channels, char *out, u32 outCap);
 u32 minutesText(u32 seconds, char *out, u32 outCap);
 
-// Expands the six tags of the zero-terminated text in work as one pass per tag
-// would, each intermediate held to kWorkCap - 1 bytes; the result lands in out
-// (outCap bytes). Work and scratch are kWorkCap bytes each and may be overwritten.
+// Expands the six tags of the zero-terminated text in work, one replace-all
+// pass for each in the order of the tags above, each intermediate held to
+// kWorkCap - 1 bytes; the result lands in out (outCap bytes). Work and scratch
+// are kWorkCap bytes each and may be overwritten.
 u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *track, const PlayerAnswers *answers,
                TextCut cut);
 // Whether the text in work holds any of the six tags.

@@ -104,19 +104,8 @@ static inline bool validUtf8(const std::string &text)
 }
 
 
-// Replace-all written plainly: left to right, no overlaps, an empty pattern copies.
-static inline std::string referenceReplace(const std::string &source, const std::string &pattern, const std::string &replacement)
+// What a C string holds: up to the first zero.
+static inline std::string cString(const std::string &bytes)
 {
-    if (pattern.empty()) return source;
-    std::string out;
-    size_t i = 0;
-    while (i + pattern.size() <= source.size()) {
-        if (source.compare(i, pattern.size(), pattern) == 0) {
-            out += replacement;
-            i += pattern.size();
-        } else {
-            out += source[i++];
-        }
-    }
-    return out + source.substr(i);
+    return bytes.substr(0, strlen(bytes.c_str()));
 }

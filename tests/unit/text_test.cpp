@@ -1,4 +1,4 @@
-// text_test.cpp -- length, decimal text, search and the bounded copies
+// text_test.cpp -- length, decimal text, search, replace-all and the bounded copies
 #include "text/text.h"
 
 #include <gtest/gtest.h>
@@ -83,6 +83,37 @@ TEST(FindText, BytesAboveAsciiAreOrdinaryBytes)
 {
     EXPECT_EQ(find("\xD1\xEB\xF3\xF8\xE0\xFE: x", "\xF8\xE0"), 3);
     EXPECT_EQ(find(std::string("a\0b\0c", 5), std::string("\0c", 2)), 3);
+}
+
+// Left to right, no overlaps, the replacement not searched again; cut to the
+// capacity, UTF-8 between characters.
+TEST(ReplaceAll, Table)
+{
+    const struct {
+        const char *source, *pattern, *replacement;
+        u32 cap;
+        TextCut cut;
+        const char *expected;
+    } cases[] = {
+        {"%track%%track%", "%track%", "X", 64, cutBytes, "XX"},
+        {"%trac%track%", "%track%", "X", 64, cutBytes, "%tracX"},
+        {"no tags", "%track%", "X", 64, cutBytes, "no tags"},
+        {"", "%track%", "X", 64, cutBytes, ""},
+        {"aaa", "aa", "b", 64, cutBytes, "ba"},
+        {"%a%", "%a%", "%a%%a%", 64, cutBytes, "%a%%a%"},
+        {"x%bitrate%y", "%bitrate%", "", 64, cutBytes, "xy"},
+        {"a%t%b", "%t%", "12345", 6, cutBytes, "a1234"},
+        {"a%t%b", "%t%", "\xD0\x96\xD0\x96", 5, cutUtf8, "a\xD0\x96"},
+        {"a%t%b", "%t%", "\xD0\x96\xD0\x96", 5, cutBytes, "a\xD0\x96\xD0"},
+        {"abc", "b", "x", 1, cutBytes, ""},
+    };
+    for (const auto &c : cases) {
+        char out[65];
+        memset(out, 0x5A, sizeof(out));
+        EXPECT_EQ(replaceAll(c.source, out, c.cap, c.pattern, c.replacement, c.cut), strlen(c.expected)) << c.source;
+        EXPECT_STREQ(out, c.expected) << c.source;
+        EXPECT_EQ(out[c.cap], 0x5A) << c.source;
+    }
 }
 
 TEST(Utf8Boundary, DropsOnlyAnIncompleteLastCharacter)
