@@ -55,10 +55,9 @@ void loadSettings(const u8 *folder, u32 folderLength)
 // no wait will change.
 static bool heldByAnother(DWORD error, const char *path)
 {
-    if (error == ERROR_SHARING_VIOLATION) return true;
+    if (error != ERROR_ACCESS_DENIED) return error == ERROR_SHARING_VIOLATION;
     const DWORD attributes = GetFileAttributesA(path);
-    return error == ERROR_ACCESS_DENIED &&
-           (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY));
+    return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 // Runs step until it succeeds, or fails otherwise than by another program
