@@ -128,23 +128,3 @@ TEST(ExpandTags, Utf8ResultIsCutOnACharacterBoundary)
     EXPECT_EQ(out.size(), 510u) << "xy and 254 whole letters";
     EXPECT_EQ((u8)out.back(), 0x96);
 }
-
-// What a text asks of the player: any tag at all, and the track's name.
-TEST(TagsInText, AnyTagAndTheTrack)
-{
-    const struct {
-        const char *text;
-        bool anyTag, track;
-    } cases[] = {
-        {"", false, false},
-        {"plain text", false, false},
-        {"%Track% % track% %trac%", false, false},
-        {"%track%", true, true},
-        {"[%length%]", true, false},
-        {"%%position%%", true, false},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(holdsTag(c.text), c.anyTag) << c.text;
-        EXPECT_EQ(needsTrackName(c.text), c.track) << c.text;
-    }
-}
