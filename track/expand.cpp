@@ -67,16 +67,20 @@ u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *tra
     return n;
 }
 
-bool holdsTag(const char *work)
+static bool holdsText(const char *work, const char *tag)
 {
     const u32 length = textLength(work);
+    return findText(work, length, tag, textLength(tag)) < length;
+}
+
+bool holdsTag(const char *work)
+{
     for (const char *tag : kTags)
-        if (findText(work, length, tag, textLength(tag)) < length) return true;
+        if (holdsText(work, tag)) return true;
     return false;
 }
 
 bool needsTrackName(const char *work)
 {
-    const u32 length = textLength(work);
-    return findText(work, length, kTagTrack, sizeof(kTagTrack) - 1) < length;
+    return holdsText(work, kTagTrack);
 }
