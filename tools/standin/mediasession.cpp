@@ -342,18 +342,17 @@ const Slot kSessionSlots[] = {
     slot(forbidden2), slot(forbidden2), slot(forbidden2), slot(forbidden2), slot(forbidden2), slot(forbidden2),
 };
 
-struct SessionList : Object {
-    UINT32 size;
-};
-HRESULT __stdcall listGetAt(SessionList *self, UINT32 index, Snapshot **session)
+// The list shows the sessions as they are when asked.
+HRESULT __stdcall listGetAt(Object *, UINT32 index, Snapshot **session)
 {
     Lock lock;
-    *session = index < self->size && index < g_sessions.size() ? snapshot(kSessionSlots, g_sessions[index]) : nullptr;
+    *session = index < g_sessions.size() ? snapshot(kSessionSlots, g_sessions[index]) : nullptr;
     return *session ? S_OK : kOutOfBounds;
 }
-HRESULT __stdcall listSize(SessionList *self, UINT32 *size)
+HRESULT __stdcall listSize(Object *, UINT32 *size)
 {
-    *size = self->size;
+    Lock lock;
+    *size = static_cast<UINT32>(g_sessions.size());
     return S_OK;
 }
 const Slot kSessionListSlots[] = {INSPECTABLE_SLOTS(queryInterface), slot(listGetAt), slot(listSize)};
@@ -374,14 +373,10 @@ HRESULT __stdcall managerCurrentSession(Manager *self, Snapshot **session)
     return S_OK;
 }
 
-HRESULT __stdcall managerSessions(Manager *self, SessionList **list)
+HRESULT __stdcall managerSessions(Manager *self, Object **list)
 {
-    *list = nullptr;
-    Lock lock;
-    if (self->generation != g_generation) return kGone;
-    *list = create<SessionList>(kSessionListSlots);
-    (*list)->size = static_cast<UINT32>(g_sessions.size());
-    return S_OK;
+    *list = self->generation == g_generation ? create<Object>(kSessionListSlots) : nullptr;
+    return *list ? S_OK : kGone;
 }
 
 const Slot kManagerSlots[] = {
@@ -399,16 +394,13 @@ HRESULT __stdcall staticsRequest(Object *, Operation **operation)
     (*operation)->givesManager = true;
     return S_OK;
 }
-const Slot kStaticsSlots[] = {INSPECTABLE_SLOTS(queryInterface), slot(staticsRequest)};
 
-// The activation factory, which combase asks for the statics alone.
+// The activation factory is its own statics: a reader asks it for nothing else.
 HRESULT __stdcall factoryQueryInterface(Object *self, REFIID iid, void **out)
 {
-    if (iid != kIidManagerStatics) return queryInterface(self, iid, out);
-    *out = create<Object>(kStaticsSlots);
-    return S_OK;
+    return queryInterface(self, iid == kIidManagerStatics ? IID_IUnknown : iid, out);
 }
-const Slot kFactorySlots[] = {INSPECTABLE_SLOTS(factoryQueryInterface)};
+const Slot kFactorySlots[] = {INSPECTABLE_SLOTS(factoryQueryInterface), slot(staticsRequest)};
 
 } // namespace
 

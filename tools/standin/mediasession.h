@@ -18,8 +18,7 @@ struct StandinSession {
 };
 
 // Copies the sessions (texts too); current is the index GetCurrentSession gives, -1 (or any index
-// outside the list) for none. A session object reads its place in the list when asked, and fails
-// with RPC_E_DISCONNECTED once the list is shorter.
+// outside the list) for none. A session handed out shows what its session was at that moment.
 typedef void(__cdecl *StandinSetSessions)(const StandinSession *sessions, int count, int current);
 // From then on RequestAsync's operations, and TryGetMediaPropertiesAsync's, complete this many ms
 // after they were made, on a thread of their own, as Windows' do; 0 at once, -1 never.
