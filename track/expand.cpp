@@ -39,6 +39,8 @@ static u32 seconds(u32 answer, u32 divisor)
 // In the order of the passes: the track's, then the figures' in the order of PlayerAnswers.
 enum { tagTrack, tagBitRate, tagSampleRate, tagChannels, tagLength, tagPosition, tagCount };
 const char *const kTags[tagCount] = {kTagTrack, kTagBitRate, kTagSampleRate, kTagChannels, kTagLength, kTagPosition};
+// unsignedText writes a figure's whole text, kUnsignedTextCap bytes at most.
+static_assert(kNumberCap >= kUnsignedTextCap, "a number fits a figure's buffer");
 
 u32 expandTags(char *work, char *scratch, char *out, u32 outCap, const char *track, const PlayerAnswers *answers,
                TextCut cut)
