@@ -46,7 +46,7 @@ u32 unsignedText(u32 value, char *out)
 // scan for the first byte beats building a shift table per call.
 u32 findText(const char *text, u32 length, const char *pattern, u32 patternLength)
 {
-    if (patternLength > length) return length;
+    if (patternLength == 0 || patternLength > length) return length;
     const u32 end = length - patternLength + 1; // one past the last offset a match can start at
     for (u32 p = 0; p < end; p++) {
         p += findByte(text + p, end - p, (u8)pattern[0]);

@@ -46,7 +46,7 @@ u32 copyText(char *dest, u32 destCap, const char *source, TextCut cut);
 // Appends source behind the zero-terminated text already in dest.
 u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut);
 // Copies the zero-terminated source into dest with every occurrence of pattern
-// (one byte or more) replaced by replacement, left to right and without
+// replaced by replacement, left to right and without
 // overlaps; the replacement is not searched again. The result is cut to
 // destCap - 1 bytes (by cut) and zero-terminated; returns its length.
 u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
@@ -54,8 +54,8 @@ u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern,
 
 // The offset of the first byte of text[0..length) equal to value, or length.
 u32 findByte(const char *text, u32 length, u8 value);
-// The offset of the first match of pattern (patternLength bytes, one or more)
-// in text[0..length), or length.
+// The offset of the first match of pattern (patternLength bytes) in
+// text[0..length), or length; an empty pattern matches nowhere.
 u32 findText(const char *text, u32 length, const char *pattern, u32 patternLength);
 
 void copyMemory(void *dest, const void *source, u32 count);

@@ -53,7 +53,7 @@ static void checkFind(const std::vector<u8> &textBytes, const std::vector<u8> &p
     std::vector<u8> text(textBytes), pattern(patternBytes);
     const u32 got = findText((const char *)text.data(), (u32)text.size(), (const char *)pattern.data(),
                              (u32)pattern.size());
-    check(got == naiveFind(text, pattern));
+    check(got == (pattern.empty() ? text.size() : naiveFind(text, pattern))); // an empty pattern matches nowhere
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -67,5 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::vector<u8> pattern = take(rest, left, patternLength, alphabet);
     const std::vector<u8> text = take(rest, left, left, alphabet);
     if (!pattern.empty()) checkFind(text, pattern);
+    checkFind(text, std::vector<u8>());
     return 0;
 }

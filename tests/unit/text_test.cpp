@@ -74,6 +74,7 @@ TEST(FindText, Table)
         {"abcd", "d", 3}, // one byte
         {"abcd", "x", -1},
         {"%Track%", "%track%", -1}, // case matters
+        {"abc", "", -1},            // nothing to find, nothing read past the text
     };
     for (const auto &c : cases)
         EXPECT_EQ(find(c.text, c.pattern), c.expected) << "\"" << c.pattern << "\" in \"" << c.text << "\"";
@@ -102,6 +103,7 @@ TEST(ReplaceAll, Table)
         {"a%t%b", "%t%", "\xD0\x96\xD0\x96", 5, cutUtf8, "a\xD0\x96"},
         {"a%t%b", "%t%", "\xD0\x96\xD0\x96", 5, cutBytes, "a\xD0\x96\xD0"},
         {"abc", "b", "x", 1, cutBytes, ""},
+        {"abc", "", "x", 64, cutBytes, "abc"},
     };
     for (const auto &c : cases) {
         char out[65];
