@@ -46,9 +46,9 @@ u32 copyText(char *dest, u32 destCap, const char *source, TextCut cut);
 // Appends source behind the zero-terminated text already in dest.
 u32 appendText(char *dest, u32 destCap, const char *source, TextCut cut);
 // Copies the zero-terminated source into dest with every occurrence of pattern
-// replaced by replacement, left to right and without
-// overlaps; the replacement is not searched again. The result is cut to
-// destCap - 1 bytes (by cut) and zero-terminated; returns its length.
+// replaced by replacement, left to right and without overlaps; the replacement
+// is not searched again. The result is cut to destCap - 1 bytes (by cut) and
+// zero-terminated; returns its length.
 u32 replaceAll(const char *source, char *dest, u32 destCap, const char *pattern, const char *replacement,
                TextCut cut);
 
