@@ -99,7 +99,6 @@ struct Runtime {
 struct WorkerLink {
     volatile LONG claimed; // by a load event, until it is closed
     volatile LONG holders; // the host's side and the worker
-    volatile LONG absent;  // the worker found no media session: nothing wakes it
     HMODULE self;          // the worker's own reference to the module
     HANDLE thread;
     HANDLE wake;      // auto-reset: an event asks for a read
@@ -346,7 +345,6 @@ static void letGo(WorkerLink *link)
         if (handle) CloseHandle(handle);
     DeleteCriticalSection(&link->lock);
     link->thread = link->wake = link->readDone = link->stop = link->awaitDone = NULL;
-    link->absent = 0;
     InterlockedExchange(&link->claimed, 0);
 }
 
@@ -359,6 +357,8 @@ static DWORD WINAPI runWorker(void *linkAddress)
     w.link = (WorkerLink *)linkAddress;
     WorkerLink *link = w.link;
     const HRESULT initialized = loadRuntime(&w.runtime) ? w.runtime.initialize(kRoInitMultithreaded) : E_FAIL;
+    // Where there is no media session the worker ends at once, and its ended
+    // thread tells the host's side so.
     if (SUCCEEDED(initialized) && activateStatics(&w)) {
         haveManager(&w);
         const HANDLE wakes[] = {link->stop, link->wake};
@@ -370,8 +370,6 @@ static DWORD WINAPI runWorker(void *linkAddress)
             LeaveCriticalSection(&link->lock);
             SetEvent(link->readDone);
         }
-    } else {
-        InterlockedExchange(&link->absent, 1);
     }
     release(w.manager);
     release(w.statics);
@@ -416,7 +414,7 @@ void startMediaSession()
 bool readMediaSession(SessionRead *read)
 {
     WorkerLink *link = g_link;
-    if (!link || link->absent) return false;
+    if (!link || WaitForSingleObject(link->thread, 0) == WAIT_OBJECT_0) return false;
     ResetEvent(link->readDone);
     SetEvent(link->wake);
     const HANDLE ends[] = {link->readDone, link->thread};
