@@ -58,39 +58,6 @@ static std::string repeatTo(const std::string &piece, size_t length)
 
 // ---- Reference behaviour, written plainly with std::string.
 
-static bool isContinuation(char c)
-{
-    return ((u8)c & 0xC0) == 0x80;
-}
-
-// How many bytes follow a lead byte in the cut rule: a byte from 0xF0 up counts as a four-byte lead.
-static size_t announcedBytes(char c)
-{
-    const u8 b = (u8)c;
-    return b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-}
-
-// The first room bytes of text, less a last character that they hold only in
-// part. The last lead byte is looked for at most three bytes back, so a longer
-// run of stray continuation bytes is kept whole.
-static size_t utf8Cut(const std::string &text, size_t room)
-{
-    size_t back = 0;
-    while (back < 3 && back < room && isContinuation(text[room - 1 - back]))
-        back++;
-    if (back == room) return room;
-    const size_t lead = room - 1 - back;
-    return back < announcedBytes(text[lead]) ? lead : room;
-}
-
-// Cut to fit cap bytes with the zero (cap >= 1).
-static std::string fitRef(const std::string &text, u32 cap, TextCut cut)
-{
-    const size_t room = cap - 1;
-    if (text.size() <= room) return text;
-    return text.substr(0, cut == cutUtf8 ? utf8Cut(text, room) : room);
-}
-
 static std::string trackRef(const Player *player, const std::string &title)
 {
     const std::string t = cString(title);

@@ -2,8 +2,6 @@
 #include "track/expand.h"
 #include "fuzz_check.h"
 
-#include <vector>
-
 // Input, read front to back (missing bytes read as zero):
 //   flags (1), five player answers (5 x 4), output capacity (2), track length
 //   (2), the track's bytes, and the rest for the text.
@@ -43,13 +41,6 @@ static bool holdsFigureTag(const std::string &text)
     return false;
 }
 
-// text[0..length) cut to a destination of cap bytes, as the expansion's result is.
-static std::string fitted(const char *text, u32 length, u32 cap, TextCut cut)
-{
-    std::vector<char> room(cap);
-    return std::string(room.data(), copyBytes(room.data(), cap, text, length, cut));
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Reader in = {data, size};
@@ -83,10 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string got(result, n);
     if (cut == cutUtf8 && validUtf8(text) && validUtf8(track)) check(validUtf8(got));
     // A text without a tag's mark comes back as it was.
-    if (text.find('%') == std::string::npos) check(got == fitted(text.data(), (u32)text.size(), outCap, cut));
+    if (text.find('%') == std::string::npos) check(got == fitRef(text, outCap, cut));
     // Once the track's tags are replaced, a text that holds no figure's tag is done.
     char once[kWorkCap];
     const u32 m = replaceAll(text.c_str(), once, kWorkCap, kTagTrack, track.c_str(), cut);
-    if (!holdsFigureTag(std::string(once, m))) check(got == fitted(once, m, outCap, cut));
+    if (!holdsFigureTag(std::string(once, m))) check(got == fitRef(std::string(once, m), outCap, cut));
     return 0;
 }
