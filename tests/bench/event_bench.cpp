@@ -102,20 +102,13 @@ const long long kSecond = 10000000;
 const DWORD kFirstReadMs = 10000;
 // What Windows' own media session may take to give a session's properties.
 const int kSessionLatencyMs = 20;
-static StandinRegister g_registerSession;
-static StandinSetSessions g_setSessions;
-static StandinSetDelays g_setDelays;
 
 // The system's media session as Windows 10 and 11 have it, with nothing
 // playing: the stand-in, registered for combase.
 static bool registerSession()
 {
-    HMODULE standin = LoadLibraryA("mediasession.dll");
-    g_registerSession = standin ? (StandinRegister)(void *)GetProcAddress(standin, "standinRegister") : NULL;
-    g_setSessions = standin ? (StandinSetSessions)(void *)GetProcAddress(standin, "standinSetSessions") : NULL;
-    g_setDelays = standin ? (StandinSetDelays)(void *)GetProcAddress(standin, "standinSetDelays") : NULL;
-    if (!g_registerSession || !g_setSessions || !g_setDelays || !g_registerSession(1)) return false;
-    g_setSessions(NULL, 0, -1);
+    if (!standinRegister(1)) return false;
+    standinSetSessions(NULL, 0, -1);
     return true;
 }
 
@@ -235,7 +228,7 @@ int main()
 
     // The session answers once the worker's first read is in.
     const StandinSession session = {kPlaying, L"Song", L"Artist", 0, 245 * kSecond, 65 * kSecond, 0};
-    g_setSessions(&session, 1, 0);
+    standinSetSessions(&session, 1, 0);
     const std::string expected = kExpected, track = "Artist - Song";
     const std::string prefix = expected.substr(0, expected.find(track) + track.size());
     const DWORD before = GetTickCount();
@@ -249,7 +242,7 @@ int main()
     printf("\n");
     g_eventsPerRound = kEventsPerRound;
     measure("the media session playing", message, bareSearches);
-    g_setDelays(0, kSessionLatencyMs);
+    standinSetDelays(0, kSessionLatencyMs);
     snprintf(what, sizeof(what), "the media session playing, properties %d ms late", kSessionLatencyMs);
     printf("\n");
     g_eventsPerRound = kSlowEventsPerRound;
@@ -257,7 +250,7 @@ int main()
 
     callPlugin(eventMessage(kKindEvent, kEventUnload));
     unloadPlugin();
-    g_registerSession(0);
+    standinRegister(0);
     destroyPlayers();
     return 0;
 }

@@ -19,41 +19,6 @@ const int kManagerWaitMs = 10000;
 // The first event comes this long after the load event.
 const DWORD kFirstEventMs = 1000;
 
-static struct {
-    StandinSetSessions setSessions;
-    StandinSetDelays setDelays;
-    StandinDisconnect disconnect;
-    StandinAwaitManager awaitManager;
-    StandinReads reads;
-    StandinForbiddenCalls forbiddenCalls;
-    StandinStartedPolls startedPolls;
-    StandinObjectsAlive objectsAlive;
-    StandinRegister registerClass;
-} g_session;
-
-template <typename Function> static void lookUp(HMODULE module, Function *function, const char *name)
-{
-    *function = (Function)(void *)GetProcAddress(module, name);
-    ok(*function != NULL, "mediasession.dll has no %s", name);
-}
-
-static bool loadStandin()
-{
-    HMODULE module = LoadLibraryA("mediasession.dll");
-    ok(module != NULL, "mediasession.dll did not load");
-    if (!module) return false;
-    lookUp(module, &g_session.setSessions, "standinSetSessions");
-    lookUp(module, &g_session.setDelays, "standinSetDelays");
-    lookUp(module, &g_session.disconnect, "standinDisconnect");
-    lookUp(module, &g_session.awaitManager, "standinAwaitManager");
-    lookUp(module, &g_session.reads, "standinReads");
-    lookUp(module, &g_session.forbiddenCalls, "standinForbiddenCalls");
-    lookUp(module, &g_session.startedPolls, "standinStartedPolls");
-    lookUp(module, &g_session.objectsAlive, "standinObjectsAlive");
-    lookUp(module, &g_session.registerClass, "standinRegister");
-    return g_failures == 0;
-}
-
 static int threadCount()
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -91,7 +56,7 @@ static int handleCount()
 static void showSession(int status, const wchar_t *artist, const wchar_t *title)
 {
     const StandinSession session = {status, title, artist, 0, 245 * kSecond, 65 * kSecond, 0};
-    g_session.setSessions(&session, 1, 0);
+    standinSetSessions(&session, 1, 0);
 }
 
 static void start()
@@ -106,7 +71,7 @@ static void start()
 static void startReady(const char *what)
 {
     start();
-    ok(g_session.awaitManager(kManagerWaitMs), "%s: no manager was asked for at the load event", what);
+    ok(standinAwaitManager(kManagerWaitMs), "%s: no manager was asked for at the load event", what);
 }
 
 // The expanded text of an event that must return within the bound.
@@ -130,8 +95,8 @@ static void unloadAndCount(int threadsBefore, const char *what)
     ok(threadCount() == threadsBefore, "%s: %d threads after the unload, %d before the load", what, threadCount(),
        threadsBefore);
     unloadPlugin();
-    ok(g_session.objectsAlive() == 0, "%s: %d objects never released", what, g_session.objectsAlive());
-    ok(g_session.forbiddenCalls() == 0, "%s: %d commands or change handlers", what, g_session.forbiddenCalls());
+    ok(standinObjectsAlive() == 0, "%s: %d objects never released", what, standinObjectsAlive());
+    ok(standinForbiddenCalls() == 0, "%s: %d commands or change handlers", what, standinForbiddenCalls());
 }
 
 // ---- An earlier player that has a track wins, and a text without a tag needs
@@ -142,7 +107,7 @@ static void testEarlierPlayersAndPlainTexts()
     const int threads = threadCount();
     showSession(kPlaying, L"Session", L"Song");
     startReady("earlier players");
-    const int reads = g_session.reads();
+    const int reads = standinReads();
     createPlayer("Winamp v1.x", "1. A - B - Winamp");
     ok(statusOf("%track% %bitrate%") == "A - B 320", "Winamp beside a playing session");
     destroyPlayers();
@@ -150,7 +115,7 @@ static void testEarlierPlayersAndPlainTexts()
     ok(statusOf("%track% %length%") == "Artist - Title 4:05", "AIMP beside a playing session");
     destroyPlayers();
     ok(boundedStatus("plain text") == "plain text", "a text without a tag");
-    ok(g_session.reads() == reads, "the session was read %d times", g_session.reads() - reads);
+    ok(standinReads() == reads, "the session was read %d times", standinReads() - reads);
     ok(boundedStatus("%track%") == "Session - Song", "the session after them");
     unloadAndCount(threads, "earlier players");
 }
@@ -177,16 +142,16 @@ static void testSessions()
     // Title, then artist.
     const StandinSession two[] = {{kPaused, L"Current", L"Paused", 0, 60 * kSecond, 0, 0},
                                   {kPlaying, L"Other", L"Playing", 0, 120 * kSecond, 0, 0}};
-    g_session.setSessions(two, 2, 0);
+    standinSetSessions(two, 2, 0);
     got = boundedStatus("%track% %length%");
     ok(got == "Playing - Other 2:00", "a paused current session beside a playing one: \"%s\"", got.c_str());
-    g_session.setSessions(NULL, 0, -1);
+    standinSetSessions(NULL, 0, -1);
     got = boundedStatus(kAllTags);
     ok(got == kNoFigures, "no session: \"%s\"", got.c_str());
     // The system's side restarts: the old manager fails, and the track comes back
     // within an event or two.
     showSession(kPlaying, L"Artist", L"Song");
-    g_session.disconnect();
+    standinDisconnect();
     got = boundedStatus("%track%");
     if (got.empty()) got = boundedStatus("%track%");
     ok(got == "Artist - Song", "after a restart: \"%s\"", got.c_str());
@@ -211,19 +176,19 @@ static void testLateOperations()
     showSession(kPlaying, L"Artist", L"Song");
     for (const auto &c : cases) {
         const int threads = threadCount();
-        g_session.setDelays(c.managerMs, c.propertiesMs);
+        standinSetDelays(c.managerMs, c.propertiesMs);
         start();
         Sleep(kFirstEventMs);
-        const int polls = g_session.startedPolls();
+        const int polls = standinStartedPolls();
         for (int i = 0; i < 3; i++) {
             const std::string got = boundedStatus("%track%");
             ok(got == c.expected, "%s, event %d: \"%s\"", c.what, i, got.c_str());
         }
-        ok(g_session.startedPolls() == polls, "%s: %d polls for a running operation", c.what,
-           g_session.startedPolls() - polls);
+        ok(standinStartedPolls() == polls, "%s: %d polls for a running operation", c.what,
+           standinStartedPolls() - polls);
         unloadAndCount(threads, c.what);
     }
-    g_session.setDelays(0, 0);
+    standinSetDelays(0, 0);
 }
 
 // ---- Loads and unloads, each read the session once: nothing piles up.
@@ -245,7 +210,7 @@ static void testCycles()
     }
     ok(handleCount() == handles, "%d handles after %d cycles, %d after one", handleCount(), kCycles, handles);
     ok(threadCount() == threads, "%d threads after %d cycles, %d after one", threadCount(), kCycles, threads);
-    ok(g_session.objectsAlive() == 0, "cycles: %d objects never released", g_session.objectsAlive());
+    ok(standinObjectsAlive() == 0, "cycles: %d objects never released", standinObjectsAlive());
 }
 
 // ---- Where Windows has no such class, the session is simply absent, and no
@@ -253,7 +218,7 @@ static void testCycles()
 
 static void testAbsent()
 {
-    ok(g_session.registerClass(0) != 0, "the class could not be unregistered");
+    ok(standinRegister(0) != 0, "the class could not be unregistered");
     showSession(kPlaying, L"Artist", L"Song");
     const int threads = threadCount();
     start();
@@ -263,19 +228,18 @@ static void testAbsent()
     }
     ok(threadCount() == threads, "no class: %d threads after the load, %d before", threadCount(), threads);
     unloadAndCount(threads, "no class");
-    ok(g_session.registerClass(1) != 0, "the class could not be registered");
+    ok(standinRegister(1) != 0, "the class could not be registered");
 }
 
 int main()
 {
-    if (!loadStandin()) return finishChecks("session_test");
-    ok(g_session.registerClass(1) != 0, "the class could not be registered");
+    ok(standinRegister(1) != 0, "the class could not be registered");
     testEarlierPlayersAndPlainTexts();
     testSessions();
     testLateOperations();
     testCycles();
     testAbsent();
-    g_session.registerClass(0);
+    standinRegister(0);
     // Whatever the module left running has had time to run into freed code.
     Sleep(300);
     return finishChecks("session_test");

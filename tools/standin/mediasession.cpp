@@ -6,15 +6,13 @@
 // Every object lives exactly as long as someone holds it, so the count of objects alive falls to zero
 // once the module has let go of everything, and a reference it forgets shows.
 #include <windows.h>
+#include <winstring.h>
 
-#include <string>
 #include <vector>
 
 #include "mediasession.h"
 
 namespace {
-
-typedef struct StandinString *HSTRING;
 
 const HRESULT kOutOfBounds = 0x8000000B;       // E_BOUNDS
 const HRESULT kNotInThisState = 0x8000000E;    // E_ILLEGAL_METHOD_CALL
@@ -24,23 +22,15 @@ enum AsyncStatus { kStarted = 0, kCompleted = 1, kCanceled = 2 };
 
 const wchar_t kClassKey[] = L"Software\\Microsoft\\WindowsRuntime\\ActivatableClassId\\" STANDIN_MEDIA_CLASS;
 
-const GUID kIidInspectable = {0xAF86E2E0, 0xB12D, 0x4c6a, {0x9C, 0x5A, 0xD7, 0xAA, 0x65, 0x10, 0x1E, 0x90}};
-const GUID kIidAgileObject = {0x94ea2b94, 0xe9cc, 0x49e0, {0xc0, 0xff, 0xee, 0x64, 0xca, 0x8f, 0x5b, 0x90}};
 const GUID kIidAsyncInfo = {0x00000036, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const GUID kIidManagerStatics = {0x2050c4ee, 0x11a0, 0x57de, {0xae, 0xd7, 0xc9, 0x7c, 0x70, 0x33, 0x82, 0x45}};
 
 // ---- The state the test program sets, and what the objects count for it.
 
-struct SessionState {
-    int status;
-    std::wstring title, artist;
-    INT64 times[6]; // the timeline's slots 6-11: start, end, two seek bounds (0), position, last update
-};
-
 // Guards the fields below that are not counted with Interlocked calls. Never held while calling into
 // an object that is not ours.
 CRITICAL_SECTION g_lock;
-std::vector<SessionState> g_sessions;
+std::vector<StandinSession> g_sessions;
 int g_current = -1;
 int g_managerDelayMs, g_propertiesDelayMs;
 std::vector<HANDLE> g_completers; // the threads that complete operations later
@@ -55,14 +45,9 @@ struct Lock {
     ~Lock() { LeaveCriticalSection(&g_lock); }
 };
 
-HRESULT makeString(const std::wstring &text, HSTRING *string)
+HRESULT makeString(const wchar_t *text, HSTRING *string)
 {
-    typedef HRESULT(__stdcall * Create)(const wchar_t *text, UINT32 length, HSTRING *string);
-    // Loaded once and kept: the strings handed out must outlive any call here.
-    static HMODULE combase = LoadLibraryW(L"combase.dll");
-    Create create = reinterpret_cast<Create>(reinterpret_cast<void *>(GetProcAddress(combase, "WindowsCreateString")));
-    *string = nullptr;
-    return create ? create(text.c_str(), static_cast<UINT32>(text.size()), string) : E_FAIL;
+    return WindowsCreateString(text, text ? static_cast<UINT32>(wcslen(text)) : 0, string);
 }
 
 // ---- Objects: a table of methods first, as every COM interface pointer is, then a reference count.
@@ -104,7 +89,7 @@ ULONG __stdcall release(Object *self)
 HRESULT __stdcall queryInterface(Object *self, REFIID iid, void **out)
 {
     *out = nullptr;
-    if (iid != IID_IUnknown && iid != kIidInspectable && iid != kIidAgileObject) return E_NOINTERFACE;
+    if (iid != IID_IUnknown) return E_NOINTERFACE;
     addRef(self);
     *out = self;
     return S_OK;
@@ -280,10 +265,10 @@ Operation *startOperation(Object *result, int delayMs)
 // through the table of what it stands for.
 
 struct Snapshot : Object {
-    SessionState state;
+    StandinSession state;
 };
 
-Snapshot *snapshot(const Slot *vtable, const SessionState &state)
+Snapshot *snapshot(const Slot *vtable, const StandinSession &state)
 {
     Snapshot *made = create<Snapshot>(vtable);
     made->state = state;
@@ -297,14 +282,15 @@ const Slot kMediaPropertiesSlots[] = {
     slot(propertiesArtist),
 };
 
-template <int field> HRESULT __stdcall timelineTime(Snapshot *self, INT64 *time)
+template <long long StandinSession::*field> HRESULT __stdcall timelineTime(Snapshot *self, INT64 *time)
 {
-    *time = self->state.times[field];
+    *time = self->state.*field;
     return S_OK;
 }
 const Slot kTimelineSlots[] = {
-    INSPECTABLE_SLOTS(queryInterface), slot(timelineTime<0>), slot(timelineTime<1>), slot(timelineTime<2>),
-    slot(timelineTime<3>), slot(timelineTime<4>), slot(timelineTime<5>),
+    INSPECTABLE_SLOTS(queryInterface), slot(timelineTime<&StandinSession::start>),
+    slot(timelineTime<&StandinSession::end>), slot(unused1), slot(unused1), // 8-9 the seek bounds
+    slot(timelineTime<&StandinSession::position>), slot(timelineTime<&StandinSession::lastUpdated>),
 };
 
 HRESULT __stdcall playbackStatus(Snapshot *self, INT32 *status)
@@ -426,17 +412,8 @@ HRESULT __stdcall DllGetActivationFactory(HSTRING, void **factory)
 
 void __cdecl standinSetSessions(const StandinSession *sessions, int count, int current)
 {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const INT64 nowTime = static_cast<INT64>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
-    std::vector<SessionState> copied;
-    for (int i = 0; sessions && i < count; i++) {
-        const StandinSession &s = sessions[i];
-        copied.push_back({s.status, s.title ? s.title : L"", s.artist ? s.artist : L"",
-                          {s.start, s.end, 0, 0, s.position, s.lastUpdated ? s.lastUpdated : nowTime}});
-    }
     Lock lock;
-    g_sessions.swap(copied);
+    g_sessions.assign(sessions, sessions + count);
     g_current = current >= 0 && current < static_cast<int>(g_sessions.size()) ? current : -1;
 }
 
@@ -477,14 +454,8 @@ int __cdecl standinRegister(int on)
     wchar_t path[MAX_PATH];
     DWORD length = GetModuleFileNameW(g_self, path, MAX_PATH);
     if (length == 0 || length == MAX_PATH) return 0;
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kClassKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
-        return 0;
     // Wine's combase needs DllPath alone.
-    const bool written = !RegSetValueExW(key, L"DllPath", 0, REG_SZ, reinterpret_cast<const BYTE *>(path),
-                                         (length + 1) * sizeof *path);
-    RegCloseKey(key);
-    return written;
+    return !RegSetKeyValueW(HKEY_LOCAL_MACHINE, kClassKey, L"DllPath", REG_SZ, path, (length + 1) * sizeof *path);
 }
 
 } // extern "C"

@@ -1,9 +1,8 @@
 // mediasession.h -- the test side of mediasession.dll, a stand-in for Windows' system media session
 // (Windows.Media.Control.GlobalSystemMediaTransportControlsSessionManager), which Wine does not have.
 //
-// The test program loads mediasession.dll itself, registers it with standinRegister(1), and sets what
-// the sessions show; the module then reaches the same instance through combase's RoGetActivationFactory.
-// Call the functions through GetProcAddress with the names and types below.
+// The test program links mediasession.dll, registers it with standinRegister(1), and sets what the
+// sessions show; the module then reaches the same instance through combase's RoGetActivationFactory.
 #pragma once
 
 // The runtime class the DLL is registered under and answers DllGetActivationFactory for.
@@ -14,41 +13,32 @@ struct StandinSession {
     const wchar_t *title;           // the media properties' title; null or empty: none
     const wchar_t *artist;          // null or empty: none
     long long start, end, position; // the timeline, 100 ns units
-    long long lastUpdated;          // 100 ns since 1601 (FILETIME); 0: "now" at the moment of setting
+    long long lastUpdated;          // 100 ns since 1601 (FILETIME); 0: never
 };
 
-// Copies the sessions (texts too); current is the index GetCurrentSession gives, -1 (or any index
-// outside the list) for none. A session handed out shows what its session was at that moment.
-typedef void(__cdecl *StandinSetSessions)(const StandinSession *sessions, int count, int current);
+extern "C" {
+// Keeps the sessions (their texts are not copied: they must outlive them); current is the index
+// GetCurrentSession gives, -1 (or any index outside the list) for none. A session handed out shows
+// what its session was at that moment.
+void __cdecl standinSetSessions(const StandinSession *sessions, int count, int current);
 // From then on RequestAsync's operations, and TryGetMediaPropertiesAsync's, complete this many ms
 // after they were made, on a thread of their own, as Windows' do; 0 at once, -1 never.
-typedef void(__cdecl *StandinSetDelays)(int managerMs, int propertiesMs);
+void __cdecl standinSetDelays(int managerMs, int propertiesMs);
 // The system's side restarts: every manager handed out so far fails each call with
 // RPC_E_DISCONNECTED; RequestAsync gives working ones again.
-typedef void(__cdecl *StandinDisconnect)();
+void __cdecl standinDisconnect();
 // Waits at most ms for a manager to be handed out (GetResults) since the last wait; whether one was.
-typedef int(__cdecl *StandinAwaitManager)(int ms);
+int __cdecl standinAwaitManager(int ms);
 // Reads begun (GetCurrentSession calls) so far.
-typedef int(__cdecl *StandinReads)();
+int __cdecl standinReads();
 // Calls the module must never make: a session's commands and any change handler's registration.
-typedef int(__cdecl *StandinForbiddenCalls)();
+int __cdecl standinForbiddenCalls();
 // IAsyncInfo::get_Status calls that answered Started: polls for an operation still running.
-typedef int(__cdecl *StandinStartedPolls)();
+int __cdecl standinStartedPolls();
 // Objects alive (created and not released to zero), once every operation's own thread has ended.
-typedef int(__cdecl *StandinObjectsAlive)();
+int __cdecl standinObjectsAlive();
 // Registers this DLL's full path under STANDIN_MEDIA_CLASS in
 // HKLM\Software\Microsoft\WindowsRuntime\ActivatableClassId (DllPath), or removes that key; returns
 // whether the registry is then as asked (removing a key that is not there succeeds).
-typedef int(__cdecl *StandinRegister)(int on);
-
-extern "C" {
-void __cdecl standinSetSessions(const StandinSession *sessions, int count, int current);
-void __cdecl standinSetDelays(int managerMs, int propertiesMs);
-void __cdecl standinDisconnect();
-int __cdecl standinAwaitManager(int ms);
-int __cdecl standinReads();
-int __cdecl standinForbiddenCalls();
-int __cdecl standinStartedPolls();
-int __cdecl standinObjectsAlive();
 int __cdecl standinRegister(int on);
 }
