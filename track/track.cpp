@@ -17,7 +17,7 @@ char g_scratch[kWorkCap];
 
 // A program's full path, in UTF-16 units; a longer one names no player.
 const DWORD kImagePathCap = 1024;
-// Longer than any class a player's row names, so a longer class never matches.
+// Room for every class a player's row names; a longer class is read cut short.
 const int kClassNameCap = 64;
 const char kKernelModule[] = "kernel32.dll";
 const char kQueryImageNameExport[] = "QueryFullProcessImageNameW";
